@@ -1,0 +1,11 @@
+// PrismoraError: an error whose message is meant for the user. The
+// application's event dispatch catches it and shows the message in a message
+// box; the headless command prints it. Plain data, no OS calls.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+struct PrismoraError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
