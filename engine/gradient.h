@@ -1,0 +1,104 @@
+// Module Gradient: the pattern engine's state and its operations.
+// Holds the one process-wide PatternState and generator; evaluates the twelve
+// algorithms live (into ColourGrid) and per pixel (into WallpaperPlanes).
+// Knows nothing of windows or files; only mesh.cpp calls OpenGL.
+#pragma once
+
+#include <cstdint>
+
+namespace Gradient {
+
+constexpr int kPlaneRows = 151;     // rows 0..150: the live grid is at most 150 cells down
+constexpr int kPlaneColumns = 201;  // columns 0..200: at most 200 cells across
+
+using LivePlane = float[kPlaneRows][kPlaneColumns];
+
+struct ColourPlanes {
+  LivePlane R, G, B;
+};
+
+// The engine's record, fields in the designed order. Zero at process start.
+struct PatternState {
+  int32_t GridColumns, GridRows;
+  int32_t Column, Row;
+  int32_t Step;
+  int32_t Speed;
+  int32_t Algorithm;
+  float OffsetX, OffsetY;
+  float OffsetXVelocity, OffsetYVelocity;
+  float PhaseA, PhaseAVelocity;
+  float PhaseB, PhaseBVelocity;
+  float PhaseC, PhaseCVelocity;
+  float CellU, CellV;
+  LivePlane VertexX, VertexY;
+  ColourPlanes ColourGrid;
+  long double PixelR, PixelG, PixelB;  // PixelColour
+  float BiasX, BiasY;
+  float SeqX[5], SeqY[5], SeqZ[5];  // indexed from 1; index 0 unused
+};
+
+// The one process-wide instance that the hosts drive.
+extern PatternState Pattern;
+
+// ---- The process-wide generator (32-bit linear congruential) ----
+void SetRandomSeed(uint32_t seed);
+uint32_t RandomSeed();
+// seed := ((h*60+m)*60+s)*1000+ms of the current UTC time of day.
+void SeedRandomFromClock();
+// seed := seed*134775813+1; returns the high 32 bits of seed*n (0..n-1).
+int32_t Random(int32_t n);
+
+// ---- Floating point ----
+// x87 control word 0x133F: 64-bit precision, round to nearest, all exceptions
+// masked. Called first thing in every main().
+void SetupFloatingPoint();
+
+// ---- Operations ----
+void InitPattern(PatternState& s, int32_t columns, int32_t rows);
+void DriftFrame(PatternState& s);          // steps 1-4: guards and drift
+void SweepFrame(PatternState& s);          // step 5: every grid point into ColourGrid
+void SubmitMesh(const PatternState& s);    // step 6: OpenGL (mesh.cpp)
+void DrawFrame(PatternState& s);           // drift, sweep, mesh
+
+// Fold ladders, for a single value (exposed for tests).
+float FoldLive(float v, int algorithm);
+long double FoldWallpaper(long double v, int algorithm);
+
+// One live evaluation of the current point (Column, Row) with s.Algorithm.
+void EvaluateLivePoint(PatternState& s);
+// One wallpaper evaluation of the current point into PixelR/G/B (folded).
+void EvaluateWallpaperPoint(PatternState& s);
+// The quantised 16-bit element for channel 0/1/2 of the last wallpaper point.
+uint16_t QuantiseChannel(const PatternState& s, int channel);
+
+// ---- Wallpaper rasteriser ----
+constexpr int kWallpaperRows = 1201;
+constexpr int kWallpaperColumns = 1601;
+
+// Caller-owned planes of (rows x stride) 16-bit elements; element [r][c] at r*stride+c.
+struct PlaneView {
+  uint16_t* R;
+  uint16_t* G;
+  uint16_t* B;
+  int32_t stride;
+};
+
+// The static planes of 1201 x 1601 elements per colour, zero at start.
+struct WallpaperPlaneSet {
+  uint16_t R[kWallpaperRows][kWallpaperColumns];
+  uint16_t G[kWallpaperRows][kWallpaperColumns];
+  uint16_t B[kWallpaperRows][kWallpaperColumns];
+};
+extern WallpaperPlaneSet WallpaperPlanes;
+PlaneView WallpaperPlanesView();
+
+// Sweeps rows 0..GridRows x columns 0..GridColumns into WallpaperPlanes.
+// Leaves Column/Row = GridColumns+1/GridRows+1 and the last pixel in PixelR/G/B.
+void RenderWallpaper(PatternState& s);
+// The same sweep into caller-owned planes (any size), on `threads` threads
+// (0 = all cores). The bytes never depend on the thread count.
+// progress, if given, is called from the calling thread with 0..100.
+void RenderWallpaperInto(PatternState& s, const PlaneView& planes, int threads = 0,
+                         void (*progress)(int percent, void* user) = nullptr, void* user = nullptr);
+
+}  // namespace Gradient
