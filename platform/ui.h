@@ -415,6 +415,8 @@ class Application {
 
   // For the forms' owner: called when a form has been freed.
   void FormFreed(Form* form);
+  // Forgets every form and the terminate request (the unit tests' fresh start).
+  void Reset();
 
  private:
   void Adopt(std::unique_ptr<Form> form);

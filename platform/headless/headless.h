@@ -1,0 +1,47 @@
+// Test access to the headless windowing layer: a virtual clock that fires the
+// timers, a settable screen, cursor and active window, the message boxes
+// shown and a log of the platform calls in the order they were made.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace ui::headless {
+
+struct SurfaceRecord {
+  bool created = false;
+  PixelFormat format;
+  int viewportX = 0, viewportY = 0, viewportW = 0, viewportH = 0;
+  int swaps = 0;
+};
+
+struct World {
+  int screenWidth = 1024;
+  int screenHeight = 768;
+  Point cursor;
+  int cursorCount = 0;         // the system's cursor display count
+  bool screenSaverRunning = false;
+  bool passwordAnswer = true;  // what CheckSaverPassword answers
+  int passwordChecks = 0;
+  std::vector<std::string> drives{"/"};
+  std::vector<std::string> messageBoxes;  // "title|message"
+  std::vector<std::string> log;           // platform calls, in order
+  long long nowMs = 0;
+  bool loopRan = false;
+};
+
+World& TheWorld();
+// Resets the world and the application object's bookkeeping between tests.
+void Reset();
+// Advances the virtual clock, firing due timers in time order.
+void AdvanceTime(int ms);
+// Makes the form the active (foreground, focused) window, or not.
+void SetActive(Form& form, bool active);
+// The surface record of a form (created on demand).
+SurfaceRecord& SurfaceOf(const Form& form);
+// True when the timer is running on the virtual clock.
+bool TimerRunning(const Timer& timer);
+
+}  // namespace ui::headless

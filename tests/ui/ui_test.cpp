@@ -1,0 +1,157 @@
+// The portable rules of the windowing layer, run on the headless platform.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "platform/headless/headless.h"
+
+namespace fs = std::filesystem;
+using namespace ui;
+
+namespace {
+
+struct Probe : Form {
+  explicit Probe(bool dialog = false)
+      : Form(FormDesign{"Probe", BorderStyle::Single, false, false, 100, 80, clSilver, true, true, dialog}) {}
+  void FormShow() override { events.push_back("show"); }
+  void FormKeyDown(int key) override { events.push_back("key " + std::to_string(key)); }
+  void FormCloseQuery(bool& can) override {
+    events.push_back("query");
+    can = allowClose;
+  }
+  void FormClose(CloseAction& a) override {
+    events.push_back("close");
+    if (action) a = *action;
+  }
+  std::vector<std::string> events;
+  bool allowClose = true;
+  std::optional<CloseAction> action;
+};
+
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { headless::Reset(); }
+  void TearDown() override { headless::Reset(); }
+};
+
+TEST_F(UiTest, TrackBarClampsAndFiresOnlyOnChange) {
+  Probe& f = Application::Get().CreateForm<Probe>();
+  TrackBar bar(f, {0, 0, 100, 12}, 1, 12, 1);
+  int changes = 0;
+  bar.OnChange = [&] { ++changes; };
+  bar.SetPosition(1);
+  EXPECT_EQ(changes, 0);
+  bar.SetPosition(0);  // clamps to 1: no change
+  EXPECT_EQ(bar.Position(), 1);
+  EXPECT_EQ(changes, 0);
+  bar.SetPosition(13);  // clamps to 12: a change
+  EXPECT_EQ(bar.Position(), 12);
+  EXPECT_EQ(changes, 1);
+  bar.NativePositionChanged(12);
+  EXPECT_EQ(changes, 1);
+  bar.NativePositionChanged(5);
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(UiTest, TimerEnableDoesNotRestartARunningPeriod) {
+  Probe& f = Application::Get().CreateForm<Probe>();
+  Timer t(f, 5000, false);
+  int ticks = 0;
+  t.OnTimer = [&] { ++ticks; };
+  t.SetEnabled(true);
+  headless::AdvanceTime(3000);
+  t.SetEnabled(true);
+  headless::AdvanceTime(2000);
+  EXPECT_EQ(ticks, 1);
+  t.SetEnabled(false);
+  headless::AdvanceTime(20000);
+  EXPECT_EQ(ticks, 1);
+}
+
+TEST_F(UiTest, HandlerErrorsGoToAMessageBoxTitledWithTheApplication) {
+  Application::Get().SetTitle("Prismora Screensaver");
+  Probe& f = Application::Get().CreateForm<Probe>();
+  Button b(f, {0, 0, 10, 10}, "Go");
+  b.OnClick = [] { throw std::runtime_error("Stream write error"); };
+  b.Click();
+  ASSERT_EQ(headless::TheWorld().messageBoxes.size(), 1u);
+  EXPECT_EQ(headless::TheWorld().messageBoxes[0], "Prismora Screensaver|Stream write error");
+}
+
+TEST_F(UiTest, ClosingTheMainFormFreesItAndTerminates) {
+  Probe& f = Application::Get().CreateForm<Probe>();
+  Application::Get().Run();
+  EXPECT_EQ(f.events.front(), "show");
+  f.allowClose = false;
+  f.Close();
+  EXPECT_FALSE(Application::Get().Terminated());
+  f.allowClose = true;
+  f.Close();
+  EXPECT_TRUE(f.Freed());
+  EXPECT_TRUE(Application::Get().Terminated());
+}
+
+TEST_F(UiTest, ASecondFormHidesOnCloseAndDialogKeysPressButtons) {
+  Application::Get().CreateForm<Probe>();
+  Probe& dlg = Application::Get().CreateForm<Probe>(true);
+  Button ok(dlg, {0, 0, 10, 10}, "Save", Font(), true, false);
+  Button cancel(dlg, {0, 0, 10, 10}, "Cancel", Font(), false, true);
+  std::string pressed;
+  ok.OnClick = [&] { pressed += "ok"; };
+  cancel.OnClick = [&] { pressed += "cancel"; };
+  dlg.Show();
+  dlg.NativeKeyDown(VK_RETURN_KEY);
+  dlg.NativeKeyDown(VK_ESCAPE_KEY);
+  EXPECT_EQ(pressed, "okcancel");
+  dlg.Close();
+  EXPECT_FALSE(dlg.Visible());
+  EXPECT_FALSE(dlg.Freed());
+  EXPECT_FALSE(Application::Get().Terminated());
+}
+
+TEST_F(UiTest, RunWithoutAMainFormReturnsAtOnce) {
+  Application::Get().Run();
+  EXPECT_FALSE(headless::TheWorld().loopRan);
+}
+
+TEST_F(UiTest, FolderAndFileListsAreLinked) {
+  const fs::path saved = fs::current_path();
+  const fs::path root = fs::temp_directory_path() / ("prismora-ui-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(root);
+  fs::create_directories(root / "sub");
+  std::ofstream(root / "b.BMP") << "x";
+  std::ofstream(root / "a.bmp") << "x";
+  std::ofstream(root / "c.txt") << "x";
+  Probe& f = Application::Get().CreateForm<Probe>();
+  Edit edit(f, {0, 0, 10, 10}, "");
+  FileListBox files(f, {0, 0, 10, 10});
+  DirectoryListBox dirs(f, {0, 0, 10, 10});
+  dirs.FileList = &files;
+  files.FileEdit = &edit;
+  ASSERT_TRUE(dirs.SetDirectory(root.string()));
+  EXPECT_EQ(fs::current_path(), fs::canonical(root));
+  EXPECT_EQ(files.Files(), (std::vector<std::string>{"a.bmp", "b.BMP"}));
+  EXPECT_EQ(edit.Text(), "*.bmp");
+  files.Select(1);
+  EXPECT_EQ(edit.Text(), "b.BMP");
+  EXPECT_EQ(dirs.Items().back(), (fs::canonical(root) / "sub").string());
+  dirs.NativeItemChosen(static_cast<int>(dirs.Items().size()) - 1);
+  EXPECT_TRUE(files.Files().empty());
+  EXPECT_EQ(edit.Text(), "*.bmp");
+  EXPECT_FALSE(dirs.SetDirectory((root / "missing").string()));
+  EXPECT_EQ(fs::current_path(), fs::canonical(root / "sub"));
+  fs::current_path(saved);
+  fs::remove_all(root);
+}
+
+TEST(MaskTest, MatchesTheExtensionInAnyCase) {
+  EXPECT_TRUE(MatchesMask("x.bmp", "*.bmp"));
+  EXPECT_TRUE(MatchesMask("X.BMP", "*.bmp"));
+  EXPECT_FALSE(MatchesMask("x.bmp.txt", "*.bmp"));
+  EXPECT_FALSE(MatchesMask("bmp", "*.bmp"));
+  EXPECT_TRUE(MatchesMask("anything", "*"));
+}
+
+}  // namespace
