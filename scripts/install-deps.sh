@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, on Debian 12 as root, whatever the build and the tests need and is
+# not there yet. Safe to run again: it only calls apt-get when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libxss-dev
+  libfltk1.3-dev libstb-dev
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  wine wine32 wine64
+  xvfb xdotool x11-utils imagemagick
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})) || [[ -n "${need_update:-}" ]]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

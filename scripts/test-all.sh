@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test: the
+# native tests, then the Windows tests under Wine in a prefix of their own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh all
+
+status=0
+echo "== Native tests =="
+(cd build/native && ctest --output-on-failure -j2) || status=1
+
+echo "== Windows tests under Wine =="
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d /tmp/prismora-wine.XXXXXX)
+export WINEDEBUG=-all WINEARCH=win32
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
+trap cleanup EXIT
+# The prefix must be complete before any test starts.
+DISPLAY= wineboot -i >/dev/null 2>&1
+wineserver -w
+(cd build/win && ctest --output-on-failure) || status=1
+
+exit $status
