@@ -1,0 +1,113 @@
+// prismora-wallpaper: renders the picture that the settings window's "Save
+// Wallpaper" would save for the same pattern state, at any size up to
+// 16384 x 16384, as BMP or PNG, without a window system.
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/png_encode.h"
+#include "cli/state_json.h"
+#include "cli/terminal.h"
+#include "cli/wallpaper_args.h"
+#include "engine/gradient.h"
+#include "platform/error.h"
+#include "tools/atomic_file.h"
+#include "tools/dib.h"
+#include "tools/wallpaper_copy.h"
+
+namespace {
+
+using WallpaperCli::WallpaperArgs;
+
+// A percentage line on stderr, shown only on a terminal and only once the
+// render has run for about a second, so short runs and pipes stay quiet.
+struct Progress {
+  bool terminal = WallpaperCli::StderrIsTerminal();
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  bool shown = false;
+
+  static void Report(int percent, void* user) {
+    auto* p = static_cast<Progress*>(user);
+    if (!p->terminal || std::chrono::steady_clock::now() - p->start < std::chrono::seconds(1)) return;
+    std::fprintf(stderr, "\rRendering %3d%%", percent);
+    std::fflush(stderr);
+    p->shown = true;
+  }
+  void Finish() const {
+    if (shown) std::fputs("\rRendering 100%\n", stderr);
+  }
+};
+
+// Generator, algorithm, speed, grid, the given phases and offsets, then the
+// drift of the requested frames: the order in which the windows set them up.
+void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
+  if (a.seed) {
+    Gradient::SetRandomSeed(*a.seed);
+  } else {
+    Gradient::SeedRandomFromClock();
+  }
+  s.Algorithm = a.algorithm ? *a.algorithm : Gradient::Random(12) + 1;
+  s.Speed = a.speed;
+  Gradient::InitPattern(s, 120, 90);
+  if (a.phases) {
+    s.PhaseA = (*a.phases)[0];
+    s.PhaseB = (*a.phases)[1];
+    s.PhaseC = (*a.phases)[2];
+  }
+  if (a.offsets) {
+    s.OffsetX = (*a.offsets)[0];
+    s.OffsetY = (*a.offsets)[1];
+  }
+  for (int32_t i = 0; i < a.frames; ++i) Gradient::DriftFrame(s);
+}
+
+void SaveImage(const std::string& output, DIB::TDIB& image) {
+  if (!WallpaperCli::WantsPng(output)) {
+    image.SaveToFile(output);
+    return;
+  }
+  const int32_t w = image.Width(), h = image.Height();
+  std::vector<uint8_t> rgb = WallpaperCli::TopDownRgb(image);
+  image = DIB::TDIB();  // not needed any more: keep the peak memory down
+  WriteFileAtomically(output, WallpaperCli::EncodePng(rgb, w, h));
+}
+
+int Run(const WallpaperArgs& a) {
+  Gradient::PatternState& s = Gradient::Pattern;
+  PreparePattern(a, s);
+  if (a.printState) {
+    std::printf("%s\n", WallpaperCli::FormatStateJson(s).c_str());
+    std::fflush(stdout);
+  }
+  DIB::TDIB image;
+  Progress progress;
+  DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
+  progress.Finish();
+  SaveImage(a.output, image);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Gradient::SetupFloatingPoint();
+  const WallpaperCli::ParseResult parsed = WallpaperCli::ParseWallpaperArgs(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.ok) {
+    std::fprintf(stderr, "prismora-wallpaper: %s\n%s", parsed.error.c_str(), WallpaperCli::kUsage);
+    return 2;
+  }
+  if (parsed.args.help) {
+    std::fputs(WallpaperCli::kUsage, stdout);
+    return 0;
+  }
+  try {
+    return Run(parsed.args);
+  } catch (const PrismoraError& e) {
+    std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "prismora-wallpaper: Out of memory\n");
+  }
+  return 1;
+}

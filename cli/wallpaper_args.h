@@ -1,0 +1,46 @@
+// Command line of prismora-wallpaper: parsing and validation only, so that
+// main() acts on a complete, checked request and bad input writes nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace WallpaperCli {
+
+constexpr int32_t kMaxSide = 16384;
+constexpr int32_t kMaxThreads = 256;
+
+struct WallpaperArgs {
+  std::string output;
+  std::optional<int32_t> algorithm;  // 1..12; absent: Random(12) + 1
+  int32_t width = 1600;
+  int32_t height = 1200;
+  std::optional<uint32_t> seed;  // absent: seeded from the clock
+  int32_t speed = 25;
+  int32_t frames = 0;
+  std::optional<std::array<float, 3>> phases;
+  std::optional<std::array<float, 2>> offsets;
+  int32_t threads = 0;  // 0: all cores
+  bool printState = false;
+  bool help = false;  // --help: print the usage and stop
+};
+
+struct ParseResult {
+  bool ok = false;
+  std::string error;  // one line naming the offending argument
+  WallpaperArgs args;
+};
+
+// args excludes the program name. Options may be given as "--opt value" or
+// "--opt=value"; each at most once.
+ParseResult ParseWallpaperArgs(const std::vector<std::string>& args);
+
+// True when the output file name ends in ".png" in any case.
+bool WantsPng(const std::string& output);
+
+extern const char* const kUsage;
+
+}  // namespace WallpaperCli

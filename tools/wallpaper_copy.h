@@ -1,0 +1,32 @@
+// The wallpaper export's copy of rendered samples into the 24-bit image, and
+// the export with planes of its own for sizes beyond the static planes (the
+// headless command). Shared by the settings window and the command; no UI.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/gradient.h"
+#include "tools/dib.h"
+
+namespace DIB {
+
+// Copies samples rows 0..H x columns 0..W of the planes into image, visiting
+// r = 0..H (outer) and c = 0..W (inner) and setting pixel (x, y) = (c, H - r),
+// where x is taken as 0 when x >= W or x <= 0, and y as 0 when y >= H or
+// y <= 0; later writes replace earlier ones. So image column 0 shows sample
+// column W, image row 0 (the top) shows sample row H, sample row 0 never
+// shows, and the bottom image row shows sample row 1. Only the low 8 bits of
+// each element count. The image should be W x H at 24 bits.
+void CopySamplesToImage(const Gradient::PlaneView& planes, int32_t W, int32_t H, TDIB& image);
+
+using ProgressFn = void (*)(int percent, void* user);
+
+// The whole export at W x H (1..16384 each) into image: sizes the image
+// (24 bits), sets the grid to W x H, renders into (H+1) x (W+1) planes of its
+// own on `threads` threads (0 = all cores), copies them, frees them and puts
+// the grid back to the live 120 x 90. std::bad_alloc, thrown before anything
+// is rendered, leaves the state's grid as it was.
+void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
+                          ProgressFn progress = nullptr, void* user = nullptr);
+
+}  // namespace DIB
