@@ -52,12 +52,18 @@ int32_t Random(int32_t n);
 // x87 control word 0x133F: 64-bit precision, round to nearest, all exceptions
 // masked. Called first thing in every main().
 void SetupFloatingPoint();
+// The calling thread's x87 control word (0x133F after SetupFloatingPoint);
+// 0 where the processor has no x87 unit.
+uint16_t FloatingPointControlWord();
 
 // ---- Operations ----
 void InitPattern(PatternState& s, int32_t columns, int32_t rows);
 void DriftFrame(PatternState& s);          // steps 1-4: guards and drift
 void SweepFrame(PatternState& s);          // step 5: every grid point into ColourGrid
 void SubmitMesh(const PatternState& s);    // step 6: OpenGL (mesh.cpp)
+// The same triangles and per-corner colours, submitted one vertex at a time
+// (glBegin/glColor3fv/glVertex2fv/glEnd) instead of from client arrays.
+void SubmitMeshImmediate(const PatternState& s);
 void DrawFrame(PatternState& s);           // drift, sweep, mesh
 
 // Fold ladders, for a single value (exposed for tests).

@@ -1,0 +1,37 @@
+// The process's floating-point set-up: x87 at 64-bit precision, round to
+// nearest (ties to even), every exception masked; SSE likewise masked and
+// rounding to nearest. Each thread that evaluates patterns calls it too,
+// because a new thread's control word is not inherited on every system.
+#include <cfenv>
+
+#include "engine/gradient.h"
+#include "engine/x87.h"
+
+namespace Gradient {
+
+void SetupFloatingPoint() {
+#if PRISMORA_X87
+  const uint16_t cw = 0x133F;
+  asm volatile("fldcw %0" : : "m"(cw));
+#if defined(__SSE__)
+  uint32_t csr;
+  asm volatile("stmxcsr %0" : "=m"(csr));
+  csr = (csr | 0x1F80u) & ~0x6000u;  // all masks set, rounding field 00
+  asm volatile("ldmxcsr %0" : : "m"(csr));
+#endif
+#else
+  std::fesetround(FE_TONEAREST);
+#endif
+}
+
+uint16_t FloatingPointControlWord() {
+#if PRISMORA_X87
+  uint16_t cw;
+  asm volatile("fnstcw %0" : "=m"(cw));
+  return cw;
+#else
+  return 0;
+#endif
+}
+
+}  // namespace Gradient
