@@ -1,0 +1,74 @@
+// A form's OpenGL surface through WGL: the window's device context, the fixed
+// pixel format descriptor, one rendering context made current on the main
+// thread, buffer swaps on the current device context, and the release.
+// Failures stay silent: later GL calls then draw nothing.
+#include <windows.h>
+#include <GL/gl.h>
+
+#include "platform/win32/win32_internal.h"
+
+namespace ui {
+
+namespace win32 {
+
+bool SetupPixelFormat(HDC dc, int colourBits, int depthBits) {
+  PIXELFORMATDESCRIPTOR pfd{};  // every field not set below stays 0
+  static_assert(sizeof pfd == 40, "the descriptor is 40 bytes");
+  pfd.nSize = sizeof pfd;
+  pfd.nVersion = 1;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;  // 0x25
+  pfd.iPixelType = PFD_TYPE_RGBA;
+  pfd.cColorBits = static_cast<BYTE>(colourBits);
+  pfd.cDepthBits = static_cast<BYTE>(depthBits);
+  pfd.iLayerType = PFD_MAIN_PLANE;
+  const int format = ChoosePixelFormat(dc, &pfd);
+  if (format == 0) return false;
+  return SetPixelFormat(dc, format, &pfd) != FALSE;
+}
+
+}  // namespace win32
+
+namespace {
+
+// The surface covers the form's whole client area; the viewport picks the
+// part that is drawn on.
+class WglSurface : public NativeSurface {
+ public:
+  explicit WglSurface(Form& form) : form_(form) {}
+  ~WglSurface() override { Release(); }
+
+  void Create(const PixelFormat& format) override {
+    hwnd_ = reinterpret_cast<HWND>(form_.Handle());
+    dc_ = GetDC(hwnd_);
+    win32::SetupPixelFormat(dc_, format.colourBits, format.depthBits);  // result ignored, as designed
+    rc_ = wglCreateContext(dc_);
+    wglMakeCurrent(dc_, rc_);
+  }
+  void Viewport(int x, int y, int width, int height) override { glViewport(x, y, width, height); }
+  // The buffers of the device context that is current, not of a stored handle.
+  void Swap() override { SwapBuffers(wglGetCurrentDC()); }
+  void Release() override {
+    if (rc_) {
+      wglMakeCurrent(dc_, nullptr);
+      wglDeleteContext(rc_);
+      rc_ = nullptr;
+    }
+    if (dc_) {
+      ReleaseDC(hwnd_, dc_);
+      dc_ = nullptr;
+    }
+  }
+  bool Created() const override { return rc_ != nullptr; }
+
+ private:
+  Form& form_;
+  HWND hwnd_ = nullptr;
+  HDC dc_ = nullptr;
+  HGLRC rc_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<NativeSurface> CreateNativeSurface(Form& form, Rect) { return std::make_unique<WglSurface>(form); }
+
+}  // namespace ui

@@ -1,0 +1,86 @@
+// Win32 platform services of the windowing layer: common-control set-up, the
+// application's message loop (with the forms' key preview), message boxes,
+// screen and cursor queries, the screen-saver-running flag and the drive list.
+// The forms, controls, timers and GL surfaces have files of their own.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/win32/win32_internal.h"
+
+namespace ui {
+
+namespace win32 {
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+}  // namespace win32
+
+namespace {
+
+// Key preview: a key pressed while a form or any of its controls has the focus
+// goes to the form first. Returns true when the message is used up: a dialog's
+// Enter and Escape belong to its default and cancel buttons, and passing them
+// on would make a focused edit box beep.
+bool PreviewKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  Form* form = win32::FormOfWindow(GetAncestor(msg.hwnd, GA_ROOT));
+  if (!form) return false;
+  const int key = static_cast<int>(msg.wParam);
+  const bool dialogKey = form->Design().modalDialog && (key == VK_RETURN_KEY || key == VK_ESCAPE_KEY);
+  form->NativeKeyDown(key);
+  return dialogKey;
+}
+
+}  // namespace
+
+void PlatformInitialize() {
+  INITCOMMONCONTROLSEX icc{};
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;  // track bars, buttons, lists
+  InitCommonControlsEx(&icc);
+}
+
+void PlatformRunLoop() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (PreviewKey(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void PlatformQuit() { PostQuitMessage(0); }
+
+void PlatformMessageBox(const std::string& title, const std::string& message) {
+  // Owned by the active window so that it stays above a topmost saver window.
+  MessageBoxA(GetActiveWindow(), message.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+}
+
+int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+
+Point CursorPos() {
+  POINT p{};
+  GetCursorPos(&p);
+  return Point{p.x, p.y};
+}
+
+int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
+
+void SetScreenSaverRunning(bool running) {
+  // Action 97 (SPI_SCREENSAVERRUNNING): tells the system a saver runs or stopped.
+  constexpr UINT kScreenSaverRunning = 97;
+  SystemParametersInfoA(kScreenSaverRunning, running ? 1 : 0, nullptr, 0);
+}
+
+std::vector<std::string> ListDrives() {
+  char buffer[512] = {};
+  const DWORD length = GetLogicalDriveStringsA(sizeof buffer - 1, buffer);
+  std::vector<std::string> drives;
+  if (length == 0 || length >= sizeof buffer) return drives;
+  // "C:\<NUL>D:\<NUL><NUL>"
+  for (const char* p = buffer; *p; p += strlen(p) + 1) drives.emplace_back(p);
+  return drives;
+}
+
+}  // namespace ui

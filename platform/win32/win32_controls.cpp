@@ -1,0 +1,218 @@
+// The forms' controls as Win32 child windows: static texts, the common
+// controls' track bar, check box, push buttons, edit box, and the save
+// dialog's drive combo box, folder list and file list. Each mirrors the state
+// that the portable Control pushes down and reports the user's actions, which
+// arrive as notifications at the parent form (routed here from win32_window).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <tuple>
+
+#include "platform/win32/win32_internal.h"
+
+namespace ui {
+namespace {
+
+// The dropped-down list of the drive combo box; the closed box takes the
+// height its font needs.
+constexpr int kDropDownHeight = 160;
+
+struct WindowSpec {
+  const char* className;
+  DWORD style, exStyle;
+};
+
+WindowSpec SpecFor(const ControlDesign& d) {
+  constexpr DWORD child = WS_CHILD | WS_VISIBLE;
+  switch (d.kind) {
+    case ControlKind::Label:
+      return {"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::TrackBar:
+      // A tick at every position, below the bar.
+      return {TRACKBAR_CLASSA, child | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS, 0};
+    case ControlKind::CheckBox:
+      return {"BUTTON", child | WS_TABSTOP | BS_CHECKBOX | BS_LEFTTEXT, 0};
+    case ControlKind::Button:
+      return {"BUTTON", child | WS_TABSTOP | (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+    case ControlKind::Edit:
+      return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::DriveList:
+      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::DirectoryList:
+    case ControlKind::FileList:
+      return {"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
+  }
+  return {"STATIC", child, 0};
+}
+
+class Win32Control : public NativeControl {
+ public:
+  explicit Win32Control(Control& control) : control_(control), font_(control.Design().font) {
+    const ControlDesign& d = control.Design();
+    const WindowSpec spec = SpecFor(d);
+    const Rect& b = d.bounds;
+    const int height = d.kind == ControlKind::DriveList ? b.height + kDropDownHeight : b.height;
+    hwnd_ = CreateWindowExA(spec.exStyle, spec.className, d.text.c_str(), spec.style, b.left, b.top, b.width,
+                            height, reinterpret_cast<HWND>(control.Owner().Handle()), nullptr,
+                            win32::Instance(), nullptr);
+    if (!hwnd_) return;
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(win32::FontFor(font_)), FALSE);
+    if (d.kind == ControlKind::TrackBar) SendMessageA(hwnd_, TBM_SETTICFREQ, 1, 0);
+  }
+
+  ~Win32Control() override {
+    if (hwnd_ && IsWindow(hwnd_)) {
+      SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+      DestroyWindow(hwnd_);
+    }
+  }
+
+  void SetText(const std::string& text) override {
+    pushing_ = true;  // an edit box echoes the change as EN_CHANGE
+    SetWindowTextA(hwnd_, text.c_str());
+    pushing_ = false;
+  }
+  void SetFont(const Font& font) override {
+    font_ = font;
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(win32::FontFor(font_)), FALSE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  void SetRange(int min, int max) override {
+    SendMessageA(hwnd_, TBM_SETRANGEMIN, FALSE, min);
+    SendMessageA(hwnd_, TBM_SETRANGEMAX, TRUE, max);
+  }
+  void SetPosition(int position) override { SendMessageA(hwnd_, TBM_SETPOS, TRUE, position); }
+  void SetChecked(bool checked) override {
+    SendMessageA(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  void SetItems(const std::vector<std::string>& items, int selected) override;
+  void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+  void Focus() override { SetFocus(hwnd_); }
+
+  // ---- notifications from the parent form ----
+  void Command(int code);
+  void Scrolled() {
+    control_.NativePositionChanged(static_cast<int>(SendMessageA(hwnd_, TBM_GETPOS, 0, 0)));
+  }
+  const Font& CurrentFont() const { return font_; }
+
+ private:
+  void FillList(UINT resetMsg, UINT addMsg, UINT selectMsg, const std::vector<std::string>& shown, int selected);
+  std::vector<std::string> Indented(const std::vector<std::string>& items, int current) const;
+  std::string WindowText() const {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd_)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(hwnd_, text.data(), static_cast<int>(text.size()))));
+    return text;
+  }
+  int ListSelection(UINT msg) const { return static_cast<int>(SendMessageA(hwnd_, msg, 0, 0)); }
+
+  Control& control_;
+  Font font_;
+  HWND hwnd_ = nullptr;
+  bool pushing_ = false;
+  std::vector<std::string> shown_;  // the list's current strings
+};
+
+// The folder list shows a tree: the ancestors indented by depth, the
+// subfolders one level under the current folder.
+std::vector<std::string> Win32Control::Indented(const std::vector<std::string>& items, int current) const {
+  std::vector<std::string> shown;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const int depth = static_cast<int>(i) <= current ? static_cast<int>(i) : current + 1;
+    shown.push_back(std::string(static_cast<size_t>(2 * depth), ' ') + items[i]);
+  }
+  return shown;
+}
+
+void Win32Control::SetItems(const std::vector<std::string>& items, int selected) {
+  const ControlKind kind = control_.Design().kind;
+  if (kind == ControlKind::DriveList) {
+    FillList(CB_RESETCONTENT, CB_ADDSTRING, CB_SETCURSEL, items, selected);
+  } else if (kind == ControlKind::DirectoryList) {
+    FillList(LB_RESETCONTENT, LB_ADDSTRING, LB_SETCURSEL, Indented(items, selected), selected);
+  } else {
+    FillList(LB_RESETCONTENT, LB_ADDSTRING, LB_SETCURSEL, items, selected);
+  }
+}
+
+void Win32Control::FillList(UINT resetMsg, UINT addMsg, UINT selectMsg, const std::vector<std::string>& shown,
+                            int selected) {
+  // Selecting a file re-sends the same list: keep the scroll position then.
+  if (shown != shown_) {
+    shown_ = shown;
+    SendMessageA(hwnd_, resetMsg, 0, 0);
+    for (const std::string& s : shown_) SendMessageA(hwnd_, addMsg, 0, reinterpret_cast<LPARAM>(s.c_str()));
+  }
+  SendMessageA(hwnd_, selectMsg, static_cast<WPARAM>(selected), 0);
+}
+
+void Win32Control::Command(int code) {
+  switch (control_.Design().kind) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+      if (code == BN_CLICKED) control_.NativeClicked();
+      break;
+    case ControlKind::Edit:
+      if (code == EN_CHANGE && !pushing_) control_.NativeTextChanged(WindowText());
+      break;
+    case ControlKind::DriveList:
+      if (code == CBN_SELCHANGE) control_.NativeItemChosen(ListSelection(CB_GETCURSEL));
+      break;
+    case ControlKind::DirectoryList:  // a folder is entered by a double click
+      if (code == LBN_DBLCLK) control_.NativeItemChosen(ListSelection(LB_GETCURSEL));
+      break;
+    case ControlKind::FileList:  // a file is chosen by selecting it
+      if (code == LBN_SELCHANGE) control_.NativeItemChosen(ListSelection(LB_GETCURSEL));
+      break;
+    default:
+      break;
+  }
+}
+
+Win32Control* ControlOf(HWND hwnd) {
+  return reinterpret_cast<Win32Control*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+}  // namespace
+
+namespace win32 {
+
+void RouteCommand(HWND control, int notifyCode) {
+  if (Win32Control* c = ControlOf(control)) c->Command(notifyCode);
+}
+
+void RouteScroll(HWND control) {
+  if (Win32Control* c = ControlOf(control)) c->Scrolled();
+}
+
+HBRUSH StaticColours(HWND control, HDC dc, COLORREF background, HBRUSH backgroundBrush) {
+  Win32Control* c = ControlOf(control);
+  if (!c) return nullptr;
+  SetTextColor(dc, c->CurrentFont().colour);
+  SetBkColor(dc, background);
+  return backgroundBrush;
+}
+
+HFONT FontFor(const Font& font) {
+  static std::map<std::tuple<std::string, int, bool>, HFONT> fonts;
+  const auto key = std::make_tuple(font.face, font.height, font.bold);
+  auto it = fonts.find(key);
+  if (it != fonts.end()) return it->second;
+  // A negative height asks for the character height in pixels; the Russian
+  // character set is the one the forms were designed with.
+  HFONT f = CreateFontA(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                        RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_SWISS, font.face.c_str());
+  fonts.emplace(key, f);
+  return f;
+}
+
+}  // namespace win32
+
+std::unique_ptr<NativeControl> CreateNativeControl(Control& control) {
+  return std::make_unique<Win32Control>(control);
+}
+
+}  // namespace ui

@@ -1,0 +1,32 @@
+// What the Win32 files of the windowing layer share: the module instance, the
+// form behind a window handle, the routing of control notifications from a
+// form's window procedure to the control objects, fonts, and the pixel format
+// set-up that both the forms' surfaces and the raw preview window use.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/ui.h"
+
+namespace ui::win32 {
+
+HINSTANCE Instance();
+
+// The form whose top-level window is `hwnd`, or nullptr.
+Form* FormOfWindow(HWND hwnd);
+
+// Control notifications that arrive at the parent form's window procedure.
+void RouteCommand(HWND control, int notifyCode);  // WM_COMMAND
+void RouteScroll(HWND control);                   // WM_HSCROLL of a track bar
+// WM_CTLCOLORSTATIC: text colour from the control's font, background of the form.
+HBRUSH StaticColours(HWND control, HDC dc, COLORREF background, HBRUSH backgroundBrush);
+
+// One shared GDI font per distinct Font; they live until the process ends.
+HFONT FontFor(const Font& font);
+
+// ChoosePixelFormat/SetPixelFormat with the fixed descriptor: RGBA, double
+// buffered, drawn to a window, with OpenGL, the given colour and depth bits and
+// every other field 0. True when SetPixelFormat succeeded.
+bool SetupPixelFormat(HDC dc, int colourBits, int depthBits);
+
+}  // namespace ui::win32
