@@ -1,0 +1,14 @@
+// The modes a process can run, one per process, chosen in main.cpp. Each Run*
+// function creates its window(s), runs the message loop until the mode ends
+// and returns the process exit status.
+#pragma once
+
+#include <cstdint>
+
+// Names the application (task-bar entry, error message boxes). Called once,
+// before any window exists.
+void InitApplication(const char* title);
+
+int RunSaver();                       // full-screen saver, TForm1
+int RunSettings();                    // settings window, TForm2
+int RunPreview(uint32_t parentWindow);  // preview inside the given window

@@ -1,0 +1,34 @@
+// The Windows registry as a settings backend: keys below HKEY_CURRENT_USER,
+// opened with full access, through advapi32. Optionally rooted below a base
+// key (tests use a scratch key so the real settings stay untouched).
+#pragma once
+
+#include <string>
+
+#include "settings/registry.h"
+
+namespace Platform {
+
+class Win32Registry : public Settings::RegistryBackend {
+ public:
+  // basePath "" is HKEY_CURRENT_USER itself; otherwise every key path is
+  // taken below basePath (relative, no leading backslash).
+  explicit Win32Registry(std::string basePath = {}) : base_(std::move(basePath)) {}
+  ~Win32Registry() override { CloseKey(); }
+  Win32Registry(const Win32Registry&) = delete;
+  Win32Registry& operator=(const Win32Registry&) = delete;
+
+  bool OpenKey(const std::string& path) override;
+  bool CreateKey(const std::string& path) override;
+  bool QueryValue(const std::string& name, Settings::RegistryValue& out) override;
+  bool SetValue(const std::string& name, const Settings::RegistryValue& value) override;
+  void CloseKey() override;
+
+ private:
+  std::string FullPath(const std::string& path) const;
+
+  std::string base_;
+  void* key_ = nullptr;  // HKEY
+};
+
+}  // namespace Platform

@@ -1,0 +1,40 @@
+// MemoryRegistry: a registry backend held in memory, for tests. Keys and value
+// names compare without regard to ASCII case, as in the Windows registry. It
+// records every query and write, and can be told to refuse creation or writes.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "settings/registry.h"
+
+namespace Settings {
+
+struct CaseInsensitiveLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+class MemoryRegistry : public RegistryBackend {
+ public:
+  using Values = std::map<std::string, RegistryValue, CaseInsensitiveLess>;
+
+  bool OpenKey(const std::string& path) override;
+  bool CreateKey(const std::string& path) override;
+  bool QueryValue(const std::string& name, RegistryValue& out) override;
+  bool SetValue(const std::string& name, const RegistryValue& value) override;
+  void CloseKey() override;
+
+  // Direct access for test set-up and inspection.
+  std::map<std::string, Values, CaseInsensitiveLess> keys;
+  bool refuseCreate = false;
+  bool refuseWrites = false;
+  std::vector<std::string> queried;  // value names, in query order
+  std::vector<std::string> written;  // value names, in write order
+  bool keyOpen() const { return open_ != nullptr; }
+
+ private:
+  Values* open_ = nullptr;
+};
+
+}  // namespace Settings

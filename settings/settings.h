@@ -1,0 +1,54 @@
+// The settings store: the five values that the saver window, the settings
+// window and the save dialog share, loaded with their first-run defaults and
+// saved back through the registry primitives. The storage itself is the
+// backend's business; the screen width and the default folder come from the
+// caller (the platform layer), so nothing here calls the OS.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/gradient.h"
+#include "settings/registry.h"
+
+namespace Settings {
+
+// HKEY_CURRENT_USER\Software\Prismora.
+constexpr const char* kSettingsKey = "\\Software\\Prismora\\";
+
+// Wallpaper size 1..6; 0 or any other value means the screen size.
+extern int32_t WallpaperSizeChoice;
+// Pick the algorithm at random at each start.
+extern bool RandomAlgorithm;
+// Folder of the last saved wallpaper ("Path_Wall").
+extern std::string WallpaperFolder;
+
+// The five variables the store fills, wherever they live. The process-wide set
+// is Gradient::Pattern.Speed / .Algorithm and the three variables above; tests
+// pass their own.
+struct SettingsVariables {
+  int32_t& Speed;
+  int32_t& WallpaperSizeChoice;
+  int32_t& Algorithm;
+  bool& RandomAlgorithm;
+  std::string& WallpaperFolder;
+};
+SettingsVariables ProcessSettings();
+
+// Reads "Speed", "Bright", "Algoritm", "Rands", "Path_Wall" in that order if
+// the key exists; when Speed, WallpaperSizeChoice and Algorithm are all 0
+// afterwards, sets the defaults (WallpaperSizeChoice from screenWidth, the
+// folder to defaultFolder if it is empty) and writes all five. A read or write
+// error raises PrismoraError at the failing value; what was read stays read.
+void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
+                  const SettingsVariables& vars = ProcessSettings());
+
+// Writes "Speed", "Bright", "Algoritm", "Rands" (not "Path_Wall"). Does nothing
+// if the key cannot be created; a write error raises PrismoraError.
+void SaveSettings(RegistryBackend& store, const SettingsVariables& vars = ProcessSettings());
+
+// The first-run wallpaper size for a screen width: 640, 800, 1024, 1152, 1280,
+// 1600 give 1..6; any other width gives 0.
+int32_t WallpaperSizeForWidth(int screenWidth);
+
+}  // namespace Settings

@@ -1,0 +1,258 @@
+// LoadSettings and SaveSettings over every backend of this platform: the
+// first runs, the all-zero key, read errors stopping at the failing value,
+// and what SaveSettings leaves alone.
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "settings/memory_registry.h"
+#include "tests/settings/scratch_store.h"
+
+using Settings::kRegDword;
+using Settings::kRegSz;
+using Settings::RegistryValue;
+
+namespace {
+
+constexpr const char* kKey = "Software\\Prismora";
+
+RegistryValue Dword(uint32_t v) {
+  return {kRegDword, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
+}
+RegistryValue Sz(const std::string& s) {
+  RegistryValue v{kRegSz, std::vector<uint8_t>(s.begin(), s.end())};
+  v.data.push_back(0);
+  return v;
+}
+
+struct Vars {
+  int32_t speed = 0, size = 0, algorithm = 0;
+  bool random = false;
+  std::string folder;
+  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder}; }
+};
+
+class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchStore> (*)()> {
+ protected:
+  void SetUp() override { scratch_ = GetParam()(); }
+  Settings::RegistryBackend& store() { return scratch_->backend(); }
+
+  void Put(const std::string& name, const RegistryValue& value) {
+    ASSERT_TRUE(store().CreateKey(kKey));
+    ASSERT_TRUE(store().SetValue(name, value));
+    store().CloseKey();
+  }
+  // The stored value, or type kRegNone with no bytes when missing.
+  RegistryValue Stored(const std::string& name) {
+    RegistryValue v;
+    if (!store().OpenKey(kKey) || !store().QueryValue(name, v)) v = {};
+    store().CloseKey();
+    return v;
+  }
+  void ExpectFirstRunValues(uint32_t bright, const std::string& folder) {
+    EXPECT_EQ(Stored("Speed"), Dword(25));
+    EXPECT_EQ(Stored("Bright"), Dword(bright));
+    EXPECT_EQ(Stored("Algoritm"), Dword(7));
+    EXPECT_EQ(Stored("Rands"), Dword(1));
+    EXPECT_EQ(Stored("Path_Wall"), Sz(folder));
+  }
+  std::string LoadError(Vars& v, int width = 1024) {
+    try {
+      Settings::LoadSettings(store(), width, "C:\\Windows", v.refs());
+    } catch (const PrismoraError& e) {
+      return e.what();
+    }
+    return "(no error)";
+  }
+
+  std::unique_ptr<ScratchStore> scratch_;
+};
+
+TEST_P(SettingsStoreTest, FirstRunWritesDefaultsWithSizeFromScreenWidth) {
+  Vars v;
+  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.refs());
+  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(v.size, 3);
+  EXPECT_EQ(v.algorithm, 7);
+  EXPECT_TRUE(v.random);
+  EXPECT_EQ(v.folder, "C:\\Windows");
+  ExpectFirstRunValues(3, "C:\\Windows");
+
+  // The next start reads them back and writes nothing.
+  Vars again;
+  Settings::LoadSettings(store(), 640, "elsewhere", again.refs());
+  EXPECT_EQ(again.size, 3);
+  EXPECT_EQ(again.folder, "C:\\Windows");
+  ExpectFirstRunValues(3, "C:\\Windows");
+}
+
+TEST_P(SettingsStoreTest, FirstRunOnUnlistedWidthStoresSizeZero) {
+  Vars v;
+  Settings::LoadSettings(store(), 1920, "/home/someone", v.refs());
+  EXPECT_EQ(v.size, 0);
+  ExpectFirstRunValues(0, "/home/someone");
+}
+
+TEST_P(SettingsStoreTest, KeyWithAllThreeIntegersZeroIsRewrittenKeepingTheFolder) {
+  Put("Speed", Dword(0));
+  Put("Bright", Dword(0));
+  Put("Algoritm", Dword(0));
+  Put("Rands", Dword(0));
+  Put("Path_Wall", Sz("D:\\Pictures"));
+  Vars v;
+  Settings::LoadSettings(store(), 1280, "C:\\Windows", v.refs());
+  EXPECT_TRUE(v.random);
+  ExpectFirstRunValues(5, "D:\\Pictures");
+}
+
+TEST_P(SettingsStoreTest, MissingBrightStopsTheReadAtBright) {
+  Put("Speed", Dword(30));
+  Put("Algoritm", Dword(4));
+  Put("Rands", Dword(0));
+  Put("Path_Wall", Sz("D:\\Pictures"));
+  Vars v;
+  v.algorithm = 99;
+  v.random = true;
+  v.folder = "before";
+  EXPECT_EQ(LoadError(v), "Failed to get data for 'Bright'");
+  EXPECT_EQ(v.speed, 30);  // read before the failure
+  EXPECT_EQ(v.algorithm, 99);  // the later values are not read
+  EXPECT_TRUE(v.random);
+  EXPECT_EQ(v.folder, "before");
+  EXPECT_EQ(Stored("Speed"), Dword(30));  // and nothing was rewritten
+  EXPECT_EQ(Stored("Bright"), RegistryValue{});
+}
+
+TEST_P(SettingsStoreTest, StoredSettingsAreReadAndAnyNonZeroRandsIsTrue) {
+  Put("Speed", Dword(50));
+  Put("Bright", Dword(6));
+  Put("Algoritm", Dword(12));
+  Put("Rands", Dword(5));
+  Put("Path_Wall", Sz("C:\\My \"Walls\""));
+  Vars v;
+  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.refs());
+  EXPECT_EQ(v.speed, 50);
+  EXPECT_EQ(v.size, 6);
+  EXPECT_EQ(v.algorithm, 12);
+  EXPECT_TRUE(v.random);
+  EXPECT_EQ(v.folder, "C:\\My \"Walls\"");
+  EXPECT_EQ(Stored("Rands"), Dword(5));
+}
+
+TEST_P(SettingsStoreTest, NegativeIntegersSurviveTheStore) {
+  Put("Speed", Dword(0xFFFFFFFF));
+  Put("Bright", Dword(0));
+  Put("Algoritm", Dword(0));
+  Put("Rands", Dword(0));
+  Vars v;
+  Settings::LoadSettings(store(), 800, "C:\\Windows", v.refs());
+  EXPECT_EQ(v.speed, -1);  // not a first run: only all three zero counts
+  EXPECT_EQ(v.size, 0);
+  EXPECT_EQ(v.folder, "");
+}
+
+TEST_P(SettingsStoreTest, ValuesOfTheWrongTypeAreReported) {
+  Put("Speed", Sz("25"));
+  Vars v;
+  EXPECT_EQ(LoadError(v), "Invalid data type for 'Speed'");
+
+  Put("Speed", Dword(3));
+  Put("Bright", Dword(1));
+  Put("Algoritm", Dword(2));
+  Put("Rands", Dword(1));
+  Put("Path_Wall", Dword(7));
+  Vars w;
+  EXPECT_EQ(LoadError(w), "Invalid data type for 'Path_Wall'");
+  EXPECT_EQ(w.algorithm, 2);
+}
+
+TEST_P(SettingsStoreTest, SaveSettingsWritesFourValuesAndLeavesTheFolder) {
+  Put("Path_Wall", Sz("D:\\Keep"));
+  Vars v{12, 4, 9, false, "D:\\Other"};
+  Settings::SaveSettings(store(), v.refs());
+  EXPECT_EQ(Stored("Speed"), Dword(12));
+  EXPECT_EQ(Stored("Bright"), Dword(4));
+  EXPECT_EQ(Stored("Algoritm"), Dword(9));
+  EXPECT_EQ(Stored("Rands"), Dword(0));
+  EXPECT_EQ(Stored("Path_Wall"), Sz("D:\\Keep"));
+}
+
+TEST_P(SettingsStoreTest, SaveSettingsCreatesAMissingKeyWithoutTheFolder) {
+  Vars v{1, 2, 3, true, "D:\\Other"};
+  Settings::SaveSettings(store(), v.refs());
+  EXPECT_EQ(Stored("Algoritm"), Dword(3));
+  EXPECT_EQ(Stored("Path_Wall"), RegistryValue{});
+}
+
+std::unique_ptr<ScratchStore> (*const kMemory)() = MakeMemoryScratchStore;
+std::unique_ptr<ScratchStore> (*const kNative)() = MakeNativeScratchStore;
+
+INSTANTIATE_TEST_SUITE_P(Memory, SettingsStoreTest, testing::Values(kMemory));
+INSTANTIATE_TEST_SUITE_P(Native, SettingsStoreTest, testing::Values(kNative));
+
+// ---- Failures that only the memory backend can stage ----
+
+TEST(SettingsStoreFailures, KeyThatCannotBeCreatedLeavesDefaultsInMemoryOnly) {
+  Settings::MemoryRegistry store;
+  store.refuseCreate = true;
+  Vars v;
+  Settings::LoadSettings(store, 1152, "C:\\Windows", v.refs());
+  EXPECT_EQ(v.size, 4);
+  EXPECT_EQ(v.speed, 25);
+  EXPECT_TRUE(store.written.empty());
+  Settings::SaveSettings(store, v.refs());
+  EXPECT_TRUE(store.written.empty());
+}
+
+TEST(SettingsStoreFailures, FailingWriteStopsAtTheFirstValue) {
+  Settings::MemoryRegistry store;
+  store.refuseWrites = true;
+  Vars v{5, 1, 2, false, ""};
+  try {
+    Settings::SaveSettings(store, v.refs());
+    FAIL() << "no error";
+  } catch (const PrismoraError& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'Speed'");
+  }
+  EXPECT_EQ(store.written, std::vector<std::string>{"Speed"});
+  EXPECT_FALSE(store.keyOpen());  // closed on the way out
+}
+
+TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
+  Settings::MemoryRegistry store;
+  Vars v;
+  Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
+  EXPECT_TRUE(store.queried.empty());  // no key: nothing read
+  const std::vector<std::string> all{"Speed", "Bright", "Algoritm", "Rands", "Path_Wall"};
+  EXPECT_EQ(store.written, all);
+  Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
+  EXPECT_EQ(store.queried, all);
+}
+
+TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) {
+  const Settings::SettingsVariables p = Settings::ProcessSettings();
+  EXPECT_EQ(&p.Speed, &Gradient::Pattern.Speed);
+  EXPECT_EQ(&p.Algorithm, &Gradient::Pattern.Algorithm);
+  EXPECT_EQ(&p.WallpaperFolder, &Settings::WallpaperFolder);
+}
+
+TEST(SettingsStoreFailures, WallpaperSizeFromScreenWidth) {
+  const int widths[] = {640, 800, 1024, 1152, 1280, 1600, 0, 1366, 1920, -640};
+  const int sizes[] = {1, 2, 3, 4, 5, 6, 0, 0, 0, 0};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(Settings::WallpaperSizeForWidth(widths[i]), sizes[i]);
+}
+
+}  // namespace
+
+namespace {
+class MemoryScratch : public ScratchStore {
+ public:
+  Settings::RegistryBackend& backend() override { return store_; }
+
+ private:
+  Settings::MemoryRegistry store_;
+};
+}  // namespace
+
+std::unique_ptr<ScratchStore> MakeMemoryScratchStore() { return std::make_unique<MemoryScratch>(); }
