@@ -1,0 +1,93 @@
+# Runs the real prismora-wallpaper (under the cross-compiling emulator in the
+# Windows build) and checks what only the whole program shows: the thread
+# count changes no byte, --print-state reads back, PNG output, exit codes 2
+# and 1, and that a refused command writes nothing.
+# Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+function(run_wallpaper result_var)
+  execute_process(COMMAND ${EMULATOR} ${EXE} ${ARGN}
+    WORKING_DIRECTORY ${WORK}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(${result_var} ${rc} PARENT_SCOPE)
+  set(${result_var}_OUT "${out}" PARENT_SCOPE)
+  set(${result_var}_ERR "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect_same a b what)
+  file(SHA256 ${WORK}/${a} ha)
+  file(SHA256 ${WORK}/${b} hb)
+  if(NOT ha STREQUAL hb)
+    message(FATAL_ERROR "${what}: ${a} and ${b} differ")
+  endif()
+endfunction()
+
+function(expect_exit result expected what)
+  if(NOT "${${result}}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}: exit status ${${result}}, expected ${expected}\n${${result}_ERR}")
+  endif()
+endfunction()
+
+# 1. One thread and two threads give the same bytes; the size is the BMP's.
+set(common --seed 42 --algorithm 5 --size 203x97 --frames 10)
+run_wallpaper(r ${common} --threads 1 --output one.bmp)
+expect_exit(r 0 "--threads 1")
+run_wallpaper(r ${common} --threads 2 --output two.bmp)
+expect_exit(r 0 "--threads 2")
+expect_same(one.bmp two.bmp "--threads 1 vs 2")
+file(SIZE ${WORK}/one.bmp size)
+if(NOT size EQUAL 59418)  # 54 + 612 * 97
+  message(FATAL_ERROR "203x97 BMP has ${size} bytes, expected 59418")
+endif()
+
+# 2. The printed state, given back as phases and offsets, renders the same picture.
+run_wallpaper(r --seed 7 --algorithm 3 --frames 500 --size 64x48 --print-state --output state.bmp)
+expect_exit(r 0 "--print-state")
+foreach(key phaseA phaseB phaseC offsetX offsetY)
+  if(NOT r_OUT MATCHES "\"${key}\":([-0-9.eE+]+)")
+    message(FATAL_ERROR "no ${key} in: ${r_OUT}")
+  endif()
+  set(${key} ${CMAKE_MATCH_1})
+endforeach()
+run_wallpaper(r --seed 1 --algorithm 3 --size 64x48 --phases ${phaseA},${phaseB},${phaseC}
+  --offsets ${offsetX},${offsetY} --output replay.bmp)
+expect_exit(r 0 "replay of the printed state")
+expect_same(state.bmp replay.bmp "printed state read back")
+
+# 3. A name ending in .png in any case is written as PNG.
+run_wallpaper(r --seed 5 --size 31x17 --output pic.PnG)
+expect_exit(r 0 "PNG output")
+file(READ ${WORK}/pic.PnG magic LIMIT 8 HEX)
+if(NOT magic STREQUAL "89504e470d0a1a0a")
+  message(FATAL_ERROR "pic.PnG is not a PNG file: ${magic}")
+endif()
+
+# 4. Bad arguments: exit 2, a message naming the argument, the usage, no file.
+foreach(bad "--size;0x5" "--algorithm;13" "--seed;-1" "--bogus" "--threads;x")
+  run_wallpaper(r ${bad} --output bad.bmp)
+  expect_exit(r 2 "bad argument ${bad}")
+  list(GET bad 0 name)
+  if(NOT r_ERR MATCHES "${name}" OR NOT r_ERR MATCHES "usage: prismora-wallpaper")
+    message(FATAL_ERROR "message for ${bad} does not name it or lacks the usage:\n${r_ERR}")
+  endif()
+  if(EXISTS ${WORK}/bad.bmp)
+    message(FATAL_ERROR "${bad}: a file was written")
+  endif()
+endforeach()
+
+# 5. A file that cannot be written: exit 1 with the writer's message, nothing left.
+run_wallpaper(r --seed 5 --size 8x8 --output no-such-folder/x.bmp)
+expect_exit(r 1 "missing folder")
+if(NOT r_ERR MATCHES "Cannot create file no-such-folder/x.bmp")
+  message(FATAL_ERROR "missing folder message: ${r_ERR}")
+endif()
+run_wallpaper(r --seed 5 --size 8x8 --output "*.bmp")
+expect_exit(r 1 "wildcard name")
+file(GLOB left ${WORK}/*.tmp ${WORK}/.*.tmp ${WORK}/no-such-folder)
+if(left)
+  message(FATAL_ERROR "left behind: ${left}")
+endif()
+
+file(REMOVE_RECURSE ${WORK})
