@@ -1,0 +1,406 @@
+// The settings window and the save dialog on the headless layer: start-up
+// clamping, size captions, Save Settings and its 5-second return, the FPS
+// readout during an export, the export's grid, the save dialog's counter,
+// file-name rule, folder memory and failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "engine/gradient.h"
+#include "platform/headless/headless.h"
+#include "settings/memory_registry.h"
+#include "settings/settings.h"
+#include "tools/Unit2.h"
+#include "tools/Unit3.h"
+#include "tools/wallpaper_copy.h"
+#include "tools/wallpaper_export.h"
+
+namespace fs = std::filesystem;
+using namespace WallpaperExport;
+using ui::headless::TheWorld;
+
+namespace {
+
+// The messages shown, without the "title|" prefix the headless layer records.
+std::vector<std::string> Messages() {
+  std::vector<std::string> out;
+  for (const std::string& m : TheWorld().messageBoxes) out.push_back(m.substr(m.find('|') + 1));
+  return out;
+}
+
+struct Stored {
+  int speed = 25, bright = 1, algorithm = 7;
+  bool rands = false;
+};
+
+class SettingsFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::headless::Reset();
+    std::memset(static_cast<void*>(&Gradient::Pattern), 0, sizeof Gradient::Pattern);
+    Settings::WallpaperSizeChoice = 0;
+    Settings::RandomAlgorithm = false;
+    Settings::WallpaperFolder.clear();
+    FrameCount = 0;
+    start_ = fs::current_path();
+    folder_ = MakeFolder(fs::temp_directory_path() /
+                         ("prismora-forms-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                          "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+  }
+  void TearDown() override {
+    ui::headless::Reset();
+    fs::current_path(start_);
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+
+  // A fresh folder, named as the folder list will name it once entered.
+  static std::string MakeFolder(const fs::path& path) {
+    fs::remove_all(path);
+    fs::create_directories(path);
+    const fs::path before = fs::current_path();
+    fs::current_path(path);
+    std::string named = fs::current_path().string();
+    fs::current_path(before);
+    return named;
+  }
+
+  void Store(const Stored& s, const std::string& folder) {
+    Settings::Registry reg(store_);
+    ASSERT_TRUE(reg.CreateKey(Settings::kSettingsKey));
+    reg.WriteInteger("Speed", s.speed);
+    reg.WriteInteger("Bright", s.bright);
+    reg.WriteInteger("Algoritm", s.algorithm);
+    reg.WriteBool("Rands", s.rands);
+    reg.WriteString("Path_Wall", folder);
+  }
+  Settings::MemoryRegistry::Values& Key() { return store_.keys.begin()->second; }
+
+  TForm2& Open(const Stored& s, int screenWidth = 1024, int screenHeight = 768) {
+    Store(s, folder_);
+    TheWorld().screenWidth = screenWidth;
+    TheWorld().screenHeight = screenHeight;
+    return OpenStored();
+  }
+  TForm2& OpenStored() {
+    TForm2& form = ui::Application::Get().CreateForm<TForm2>(store_, folder_);
+    form.Show();
+    return form;
+  }
+
+  TOKRightDlg& Export(TForm2& form) {
+    form.Button2.Click();
+    EXPECT_NE(form.SaveDialog(), nullptr);
+    return *form.SaveDialog();
+  }
+
+  Settings::MemoryRegistry store_;
+  fs::path start_;
+  std::string folder_;
+};
+
+// ---- Start-up: the bars clamp, and change handlers run only on a change ----
+
+TEST_F(SettingsFormTest, SpeedAboveRangeIsClampedAndApplied) {
+  TForm2& form = Open({.speed = 70});
+  EXPECT_EQ(form.TrackBar1.Position(), 50);
+  EXPECT_EQ(Gradient::Pattern.Speed, 50);
+}
+
+TEST_F(SettingsFormTest, NegativeSpeedLeavesBarAtZeroAndKeepsStoredValue) {
+  TForm2& form = Open({.speed = -5});
+  EXPECT_EQ(form.TrackBar1.Position(), 0);
+  EXPECT_EQ(Gradient::Pattern.Speed, -5);
+}
+
+TEST_F(SettingsFormTest, AlgorithmAboveRangeBecomesTwelve) {
+  TForm2& form = Open({.algorithm = 13});
+  EXPECT_EQ(form.TrackBar3.Position(), 12);
+  EXPECT_EQ(Gradient::Pattern.Algorithm, 12);
+  EXPECT_EQ(form.StaticText3.Text(), "Algorithm 12");
+}
+
+TEST_F(SettingsFormTest, AlgorithmZeroLeavesBarAtOneAndKeepsZeroUntilMoved) {
+  TForm2& form = Open({.algorithm = 0});
+  EXPECT_EQ(form.TrackBar3.Position(), 1);
+  EXPECT_EQ(Gradient::Pattern.Algorithm, 0);
+  EXPECT_EQ(form.StaticText3.Text(), "Algorithm 0");
+  form.TrackBar3.SetPosition(4);
+  EXPECT_EQ(Gradient::Pattern.Algorithm, 4);
+  EXPECT_EQ(form.StaticText3.Text(), "Algorithm 4");
+}
+
+TEST_F(SettingsFormTest, RandomChoiceShowsAndSavesTheDrawnAlgorithm) {
+  TForm2& form = Open({.algorithm = 7, .rands = true});
+  const int drawn = Gradient::Pattern.Algorithm;
+  EXPECT_TRUE(form.CheckBox1.Checked());
+  EXPECT_GE(drawn, 1);
+  EXPECT_LE(drawn, 12);
+  EXPECT_EQ(form.TrackBar3.Position(), drawn);
+  EXPECT_EQ(form.StaticText3.Text(), "Algorithm " + std::to_string(drawn));
+  form.Button1.Click();
+  Settings::Registry reg(store_);
+  reg.OpenKey(Settings::kSettingsKey);
+  EXPECT_EQ(reg.ReadInteger("Algoritm"), drawn);
+}
+
+TEST_F(SettingsFormTest, ReadErrorIsShownAndTheWindowStillComesUp) {
+  Store({.speed = 30}, folder_);
+  Key().erase("Bright");
+  TForm2& form = OpenStored();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to get data for 'Bright'"});
+  // Read before the failure: Speed. Not read: the rest, but every later
+  // creation step ran.
+  EXPECT_EQ(form.TrackBar1.Position(), 30);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 90);
+  EXPECT_EQ(form.StaticText7.Text(), "1024x768-Your Desktop");
+  ASSERT_NE(WallpaperImage, nullptr);
+  EXPECT_EQ(WallpaperImage->BitCount(), 24);
+  EXPECT_EQ(SaveCounter, 1);
+}
+
+TEST_F(SettingsFormTest, ShownWindowHasItsSurfaceAndSize) {
+  TForm2& form = Open({});
+  const auto& surface = ui::headless::SurfaceOf(form);
+  EXPECT_TRUE(surface.created);
+  EXPECT_EQ(surface.format.depthBits, 16);
+  EXPECT_EQ(std::vector<int>({surface.viewportX, surface.viewportY, surface.viewportW, surface.viewportH}),
+            std::vector<int>({0, 100, 512, 382}));
+  EXPECT_NE(std::find(TheWorld().log.begin(), TheWorld().log.end(), "SetOuterSize 520x515"), TheWorld().log.end());
+}
+
+// ---- The size caption and the desktop marker ----
+
+TEST_F(SettingsFormTest, SizeCaptionMarksTheScreenWidthOnly) {
+  EXPECT_EQ(Open({.bright = 3}, 1024, 768).StaticText7.Text(), "1024x768-Your Desktop");
+  ui::headless::Reset();
+  TForm2& wide = Open({.bright = 3}, 1280, 1024);
+  EXPECT_EQ(wide.StaticText7.Text(), "1024x768");
+  wide.TrackBar2.SetPosition(5);
+  EXPECT_EQ(wide.StaticText7.Text(), "1280x1024-Your Desktop");
+  EXPECT_EQ(Settings::WallpaperSizeChoice, 5);
+  ui::headless::Reset();
+  // Only the width compares: a 1024 x 600 screen still gets the marker.
+  TForm2& flat = Open({.bright = 0}, 1024, 600);
+  EXPECT_EQ(flat.StaticText7.Text(), "1024x600-Your Desktop");
+  flat.TrackBar2.SetPosition(3);
+  EXPECT_EQ(flat.StaticText7.Text(), "1024x768-Your Desktop");
+  flat.TrackBar2.SetPosition(1);
+  EXPECT_EQ(flat.StaticText7.Text(), "640x480");
+}
+
+TEST_F(SettingsFormTest, WideScreenCaptionKeepsScreenSizeUntilSaveRestoresTheCappedOne) {
+  TForm2& form = Open({.bright = 0}, 1920, 1080);
+  EXPECT_EQ(form.TrackBar2.Position(), 1);
+  EXPECT_EQ(form.StaticText7.Text(), "1920x1080-Your Desktop");
+  EXPECT_EQ(WallpaperWidth, 1600);
+  EXPECT_EQ(WallpaperHeight, 1080);
+  form.Button1.Click();
+  ui::headless::AdvanceTime(5000);
+  EXPECT_EQ(form.StaticText7.Text(), "1600x1080-Your Desktop");
+}
+
+// ---- Save Settings ----
+
+TEST_F(SettingsFormTest, SaveSettingsWritesFourValuesAndCaptionReturnsFiveSecondsAfterFirstPress) {
+  TForm2& form = Open({.speed = 10, .bright = 2, .algorithm = 5});
+  form.TrackBar1.SetPosition(33);
+  form.CheckBox1.SetChecked(true);
+  store_.written.clear();
+  form.Button1.Click();
+  EXPECT_EQ(store_.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands"}));
+  EXPECT_EQ(form.StaticText7.Text(), "Save settings - OK!");
+  ui::headless::AdvanceTime(3000);
+  form.Button1.Click();  // does not restart the running period
+  ui::headless::AdvanceTime(1999);
+  EXPECT_EQ(form.StaticText7.Text(), "Save settings - OK!");
+  ui::headless::AdvanceTime(1);
+  EXPECT_EQ(form.StaticText7.Text(), "800x600");
+  EXPECT_FALSE(form.Timer1.Enabled());
+  Settings::Registry reg(store_);
+  reg.OpenKey(Settings::kSettingsKey);
+  EXPECT_EQ(reg.ReadInteger("Speed"), 33);
+  EXPECT_TRUE(reg.ReadBool("Rands"));
+}
+
+TEST_F(SettingsFormTest, FailedSaveShowsOnlyTheError) {
+  TForm2& form = Open({});
+  store_.refuseWrites = true;
+  form.Button1.Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to set data for 'Speed'"});
+  EXPECT_EQ(form.StaticText7.Text(), "640x480");
+  EXPECT_FALSE(form.Timer1.Enabled());
+}
+
+// ---- Frames, FPS and the export ----
+
+TEST_F(SettingsFormTest, FpsReadsZeroWhileTheExportHoldsTheFrames) {
+  TForm2& form = Open({.bright = 1});
+  ui::headless::AdvanceTime(1000);
+  EXPECT_GE(std::stoi(form.StaticText4.Text().substr(4)), 99);
+  const int swaps = ui::headless::SurfaceOf(form).swaps;
+  TOKRightDlg& dialog = Export(form);
+  EXPECT_FALSE(form.Timer.Enabled());
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(form.StaticText4.Text(), "FPS 0");
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(form.StaticText4.Text(), "FPS 0");
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps, swaps);
+  dialog.CancelBtn.Click();
+  EXPECT_TRUE(form.Timer.Enabled());
+  ui::headless::AdvanceTime(1000);
+  EXPECT_NE(form.StaticText4.Text(), "FPS 0");
+}
+
+TEST_F(SettingsFormTest, ExportRendersTheCurrentPatternAtPictureSizeThenRestoresThePreviewGrid) {
+  TForm2& form = Open({.bright = 1, .algorithm = 4});
+  ui::headless::AdvanceTime(250);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 90);
+  // What the export must produce: the same state rendered at 640 x 480.
+  auto expected = std::make_unique<Gradient::PatternState>(Gradient::Pattern);
+  expected->GridColumns = 640;
+  expected->GridRows = 480;
+  std::vector<uint16_t> r(481 * 641), g(r.size()), b(r.size());
+  Gradient::RenderWallpaperInto(*expected, {r.data(), g.data(), b.data(), 641}, 1);
+  DIB::TDIB reference;
+  reference.SetBitCount(24);
+  reference.SetWidth(640);
+  reference.SetHeight(480);
+  DIB::CopySamplesToImage({r.data(), g.data(), b.data(), 641}, 640, 480, reference);
+
+  Export(form);
+  // The sweep ran over 641 x 481 samples...
+  EXPECT_EQ(Gradient::Pattern.Column, 641);
+  EXPECT_EQ(Gradient::Pattern.Row, 481);
+  // ...and the grid is the preview's again.
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 90);
+  ASSERT_EQ(WallpaperImage->Width(), 640);
+  ASSERT_EQ(WallpaperImage->Height(), 480);
+  EXPECT_TRUE(WallpaperImage->Pixels() == reference.Pixels());
+  EXPECT_EQ(Gradient::Pattern.PhaseA, expected->PhaseA);  // the export drifts nothing
+}
+
+TEST_F(SettingsFormTest, OutOfMemoryStopsTheExportWithTheGridUnchanged) {
+  TForm2& form = Open({});
+  Gradient::Pattern.GridColumns = 100;
+  Gradient::Pattern.GridRows = 75;
+  WallpaperWidth = 1 << 20;  // 3 MB a row: no BMP can hold 4096 of them
+  WallpaperHeight = 4096;
+  form.Button2.Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Out of memory"});
+  EXPECT_EQ(form.SaveDialog(), nullptr);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 100);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 75);
+  EXPECT_TRUE(form.Timer.Enabled());  // the preview runs on
+}
+
+// ---- The save dialog ----
+
+TEST_F(SettingsFormTest, DialogNamesFilesAndCountsOnlySuccessfulSaves) {
+  TForm2& form = Open({.bright = 1});
+  TOKRightDlg& dialog = Export(form);
+  EXPECT_TRUE(dialog.Visible());
+  EXPECT_EQ(dialog.DirectoryListBox1.Directory(), folder_);
+  EXPECT_EQ(dialog.Edit.Text(), "Prismora1");
+  store_.written.clear();
+  dialog.OKBtn.Click();
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_TRUE(form.Timer.Enabled());
+  EXPECT_EQ(SaveCounter, 2);
+  EXPECT_EQ(fs::file_size(fs::path(folder_) / "Prismora1.bmp"), 921654u);
+  EXPECT_TRUE(store_.written.empty());  // same folder: "Path_Wall" not rewritten
+
+  // The same dialog again, fields as new; a typed ".BMP" gets no second one.
+  EXPECT_EQ(&Export(form), &dialog);
+  EXPECT_EQ(dialog.Edit.Text(), "Prismora2");
+  EXPECT_EQ(dialog.FileListBox1.Files(), std::vector<std::string>{"Prismora1.bmp"});
+  dialog.Edit.SetText("sunset.BMP");
+  dialog.OKBtn.Click();
+  EXPECT_TRUE(fs::exists(fs::path(folder_) / "sunset.BMP"));
+  EXPECT_EQ(SaveCounter, 3);
+
+  // Picking an existing file replaces it under its own name.
+  Export(form);
+  EXPECT_EQ(dialog.FileListBox1.Selected(), -1);
+  dialog.FileListBox1.Select(0);
+  EXPECT_EQ(dialog.Edit.Text(), "Prismora1.bmp");
+  dialog.OKBtn.Click();
+  EXPECT_EQ(SaveCounter, 4);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2);
+}
+
+TEST_F(SettingsFormTest, FailedSaveKeepsTheDialogOpenAndAChangedFolderIsRememberedOnce) {
+  TForm2& form = Open({.bright = 1});
+  const std::string sub = MakeFolder(fs::path(folder_) / "sub");
+  TOKRightDlg& dialog = Export(form);
+  ASSERT_TRUE(dialog.DirectoryListBox1.SetDirectory(sub));
+  EXPECT_EQ(dialog.Edit.Text(), "*.bmp");
+  store_.written.clear();
+  dialog.OKBtn.Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot create file *.bmp"});
+  EXPECT_TRUE(dialog.Visible());
+  EXPECT_EQ(SaveCounter, 1);
+  EXPECT_FALSE(form.Timer.Enabled());
+  EXPECT_EQ(store_.written, std::vector<std::string>{"Path_Wall"});
+
+  dialog.Edit.SetText("pic");
+  dialog.OKBtn.Click();
+  EXPECT_TRUE(fs::exists(fs::path(sub) / "pic.bmp"));
+  EXPECT_EQ(store_.written.size(), 1u);  // already remembered
+  EXPECT_EQ(SaveCounter, 2);
+  Export(form);
+  EXPECT_EQ(dialog.DirectoryListBox1.Directory(), sub);
+}
+
+TEST_F(SettingsFormTest, DialogFallsBackToTheDefaultFolderAndStopsOnABadValue) {
+  TForm2& form = Open({.bright = 1});
+  Key().erase("Path_Wall");
+  Settings::WallpaperFolder = "/nonexistent";
+  TOKRightDlg& dialog = Export(form);
+  EXPECT_EQ(Settings::WallpaperFolder, folder_);  // the default passed in
+  dialog.CancelBtn.Click();
+  EXPECT_EQ(SaveCounter, 1);
+  EXPECT_TRUE(form.Timer.Enabled());
+
+  Key()["Path_Wall"] = {Settings::kRegDword, {1, 0, 0, 0}};
+  form.Button2.Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Invalid data type for 'Path_Wall'"});
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_TRUE(form.Timer.Enabled());
+}
+
+TEST_F(SettingsFormTest, CloseBoxHidesTheDialogAndEscapeClosesTheWindow) {
+  TForm2& form = Open({.bright = 1});
+  TOKRightDlg& dialog = Export(form);
+  dialog.Close();
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_FALSE(dialog.Freed());
+  EXPECT_TRUE(form.Timer.Enabled());
+  EXPECT_FALSE(fs::exists(fs::path(folder_) / "Prismora1.bmp"));
+
+  form.NativeKeyDown('A');
+  EXPECT_FALSE(form.Freed());
+  form.NativeKeyDown(ui::VK_ESCAPE_KEY);
+  EXPECT_TRUE(form.Freed());
+  EXPECT_FALSE(ui::headless::SurfaceOf(form).created);
+  EXPECT_TRUE(ui::Application::Get().Terminated());
+}
+
+TEST(WallpaperFileName, AppendsBmpOnlyWhenMissing) {
+  EXPECT_EQ(WallpaperFileName("sunset"), "sunset.bmp");
+  EXPECT_EQ(WallpaperFileName("sunset.bmp"), "sunset.bmp");
+  EXPECT_EQ(WallpaperFileName("Sunset.bMp"), "Sunset.bMp");
+  EXPECT_EQ(WallpaperFileName("sunset.bmpx"), "sunset.bmpx.bmp");
+  EXPECT_EQ(WallpaperFileName("bmp"), "bmp.bmp");
+  EXPECT_EQ(WallpaperFileName("*.bmp"), "*.bmp");
+}
+
+}  // namespace
