@@ -52,7 +52,8 @@ int32_t Random(int32_t n);
 // x87 control word 0x133F: 64-bit precision, round to nearest, all exceptions
 // masked. Called first thing in every main().
 void SetupFloatingPoint();
-// The calling thread's x87 control word (0x133F after SetupFloatingPoint);
+// The calling thread's x87 control word (0x133F after SetupFloatingPoint, read
+// back with the reserved bit 6 set as the processor reports it);
 // 0 where the processor has no x87 unit.
 uint16_t FloatingPointControlWord();
 
