@@ -31,6 +31,7 @@ class ScratchKey : public ScratchStore {
     store_.CloseKey();
     RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\PrismoraTests");  // only goes when empty
   }
   Settings::RegistryBackend& backend() override { return store_; }
   const std::string& path() const { return path_; }
