@@ -27,16 +27,19 @@ struct Progress {
   bool terminal = WallpaperCli::StderrIsTerminal();
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   bool shown = false;
+  int last = -1;
 
   static void Report(int percent, void* user) {
     auto* p = static_cast<Progress*>(user);
-    if (!p->terminal || std::chrono::steady_clock::now() - p->start < std::chrono::seconds(1)) return;
+    if (!p->terminal || percent == p->last) return;
+    if (std::chrono::steady_clock::now() - p->start < std::chrono::seconds(1)) return;
     std::fprintf(stderr, "\rRendering %3d%%", percent);
     std::fflush(stderr);
     p->shown = true;
+    p->last = percent;
   }
   void Finish() const {
-    if (shown) std::fputs("\rRendering 100%\n", stderr);
+    if (shown) std::fputs(last == 100 ? "\n" : "\rRendering 100%\n", stderr);
   }
 };
 
