@@ -1,0 +1,115 @@
+// TForm1: creation, surface, frames, input rules and the ending, each in the
+// designed order.
+#include "host/Unit1.h"
+
+#include <cstdlib>
+#include <exception>
+#include <utility>
+
+#include "engine/gradient.h"
+#include "host/funcs_password.h"
+#include "settings/settings.h"
+
+ui::Point StartCursor;
+
+namespace {
+
+ui::FormDesign Form1Design() {
+  ui::FormDesign d;
+  d.caption = "Full";
+  d.border = ui::BorderStyle::None;
+  d.stayOnTop = true;
+  d.screenCentre = true;
+  d.clientWidth = 308;  // replaced by the screen size at creation
+  d.clientHeight = 260;
+  d.colour = ui::clBtnText;
+  return d;
+}
+
+constexpr int kFrameIntervalMs = 10;
+constexpr int kGridColumns = 120;
+constexpr int kGridRows = 90;
+
+}  // namespace
+
+TForm1::TForm1(Settings::RegistryBackend& store, std::string defaultFolder)
+    : ui::Form(Form1Design()),
+      Timer(*this, kFrameIntervalMs, true),
+      store_(store),
+      defaultFolder_(std::move(defaultFolder)) {
+  Timer.OnTimer = [this] { TimerTimer(); };
+}
+
+// A settings read error does not stop the creation: the remaining steps run
+// with the values read so far, and the error is shown once they are done
+// (the application's handler shows it), so the saver still comes up.
+void TForm1::FormCreate() {
+  std::exception_ptr settingsError;
+  try {
+    Settings::LoadSettings(store_, ui::ScreenWidth(), defaultFolder_);
+  } catch (...) {
+    settingsError = std::current_exception();
+  }
+  Gradient::SeedRandomFromClock();
+  if (Settings::RandomAlgorithm) Gradient::Pattern.Algorithm = Gradient::Random(12) + 1;
+  SetOuterSize(ui::ScreenWidth(), ui::ScreenHeight());
+  Gradient::InitPattern(Gradient::Pattern, kGridColumns, kGridRows);
+  StartCursor = ui::CursorPos();
+  ui::SetScreenSaverRunning(true);
+  ui::ShowCursor(false);
+  if (settingsError) std::rethrow_exception(settingsError);
+}
+
+void TForm1::FormShow() {
+  Surface = std::make_unique<ui::GLSurface>(*this, ui::Rect{0, 0, ClientWidth(), ClientHeight()});
+  funcs::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, ui::Rect{0, 0, ClientWidth(), ClientHeight()}, 0.0f);
+}
+
+void TForm1::TimerTimer() {
+  // Ticks that were already due when the window went away draw nothing.
+  if (Freed() || !Surface) return;
+  funcs::DrawLiveFrame(*Surface);
+  frameRateLog_.Frame();
+}
+
+// The event's coordinates are not used: the cursor position is read again.
+void TForm1::FormMouseMove(int /*x*/, int /*y*/) {
+  if (!Active()) {
+    StartCursor = ui::CursorPos();
+    return;
+  }
+  const ui::Point p = ui::CursorPos();
+  if (std::abs(p.x - StartCursor.x) > kMouseTolerance || std::abs(p.y - StartCursor.y) > kMouseTolerance)
+    AcceptInput();
+}
+
+void TForm1::FormKeyDown(int /*key*/) {
+  if (Active()) AcceptInput();
+}
+
+// A rejected password keeps the saver running, the cursor still hidden.
+void TForm1::AcceptInput() {
+  if (!CheckSaverPassword(Handle())) return;
+  ui::ShowCursor(true);
+  EndSaver();
+}
+
+void TForm1::EndSaver() {
+  ReleaseSurfaceAndFlag();
+  Destroy();
+  ui::Application::Get().Terminate();
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+  ReleaseSurfaceAndFlag();
+  canClose = true;
+}
+
+void TForm1::FormClose(ui::CloseAction& action) { action = ui::CloseAction::Free; }
+
+// The release steps of a close request: the surface (context, then drawable),
+// then the screen-saver flag off.
+void TForm1::ReleaseSurfaceAndFlag() {
+  if (Surface) Surface->Release();
+  ui::SetScreenSaverRunning(false);
+}

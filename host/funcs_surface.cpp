@@ -1,0 +1,52 @@
+// The shared projection, surface set-up and frame of the live pattern.
+#include "host/funcs_surface.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/gradient.h"
+
+namespace funcs {
+
+void SetupProjection(const std::function<void()>& viewport) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  if (viewport) viewport();
+  gluPerspective(45.0, 1.0, 0.1, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void SetupFormSurface(ui::GLSurface& surface, const ui::PixelFormat& format, const ui::Rect& viewport,
+                      float clearGrey) {
+  surface.Create(format);
+  SetupProjection([&] { surface.Viewport(viewport.left, viewport.top, viewport.width, viewport.height); });
+  glClearColor(clearGrey, clearGrey, clearGrey, 0.0f);
+}
+
+void DrawLiveFrame(ui::GLSurface& surface) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  Gradient::DrawFrame(Gradient::Pattern);
+  surface.Swap();
+}
+
+FrameRateLog::FrameRateLog() : start_(std::chrono::steady_clock::now()) {
+  const char* flag = std::getenv("PRISMORA_FPS_LOG");
+  enabled_ = flag && std::strcmp(flag, "1") == 0;
+}
+
+void FrameRateLog::Frame() {
+  if (!enabled_) return;
+  ++frames_;
+  const auto now = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  if (seconds < 1.0) return;
+  std::fprintf(stderr, "prismora: %.1f fps\n", frames_ / seconds);
+  frames_ = 0;
+  start_ = now;
+}
+
+}  // namespace funcs

@@ -1,0 +1,15 @@
+// The password hooks on the headless layer: the check answers what the test
+// set in the world, counts the calls and logs them among the platform calls.
+#include "host/funcs_password.h"
+#include "platform/headless/headless.h"
+
+bool CheckSaverPassword(NativeWindowHandle /*owner*/) {
+  ui::headless::World& world = ui::headless::TheWorld();
+  ++world.passwordChecks;
+  world.log.push_back("CheckSaverPassword");
+  return world.passwordAnswer;
+}
+
+void ChangeSaverPassword(NativeWindowHandle /*owner*/) {
+  ui::headless::TheWorld().log.push_back("ChangeSaverPassword");
+}

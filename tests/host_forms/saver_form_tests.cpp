@@ -1,0 +1,272 @@
+// The saver window TForm1 on the headless layer: what only its own logic
+// decides. The mouse rule (tolerance per axis, creeping measured from the
+// start point, inactive moves only re-anchor), keys only when active, a
+// rejected password, the order of the ending's steps, the random algorithm,
+// and a creation that survives a settings read error.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/gradient.h"
+#include "host/Unit1.h"
+#include "platform/headless/headless.h"
+#include "settings/memory_registry.h"
+#include "settings/settings.h"
+
+using ui::headless::TheWorld;
+
+namespace {
+
+struct Stored {
+  int speed = 25, bright = 3, algorithm = 7;
+  bool rands = false;
+};
+
+class SaverFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::headless::Reset();
+    std::memset(static_cast<void*>(&Gradient::Pattern), 0, sizeof Gradient::Pattern);
+    Settings::WallpaperSizeChoice = 0;
+    Settings::RandomAlgorithm = false;
+    Settings::WallpaperFolder.clear();
+    StartCursor = ui::Point{};
+    TheWorld().cursor = {500, 400};
+  }
+  void TearDown() override { ui::headless::Reset(); }
+
+  void Store(const Stored& s) {
+    Settings::Registry reg(store_);
+    ASSERT_TRUE(reg.CreateKey(Settings::kSettingsKey));
+    reg.WriteInteger("Speed", s.speed);
+    reg.WriteInteger("Bright", s.bright);
+    reg.WriteInteger("Algoritm", s.algorithm);
+    reg.WriteBool("Rands", s.rands);
+    reg.WriteString("Path_Wall", "/tmp");
+  }
+
+  // Created and shown as the start-up does it, then made the active window.
+  TForm1& Start(bool active = true) {
+    TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user");
+    form.Show();
+    ui::headless::SetActive(form, active);
+    TheWorld().log.clear();
+    return form;
+  }
+
+  // The cursor goes to (x, y) and the window hears of it.
+  static void MoveTo(TForm1& form, int x, int y) {
+    TheWorld().cursor = {x, y};
+    form.NativeMouseMove(x, y);
+  }
+
+  static bool Ended(const TForm1& form) { return form.Freed() && ui::Application::Get().Terminated(); }
+
+  Settings::MemoryRegistry store_;
+};
+
+// ---- The mouse rule ----
+
+TEST_F(SaverFormTest, FifteenPixelsAlongBothAxesDoNotEndTheSaver) {
+  Store({});
+  TForm1& form = Start();
+  MoveTo(form, 500, 400);  // the event a still cursor sends when the window appears
+  MoveTo(form, 515, 415);
+  MoveTo(form, 485, 385);
+  EXPECT_FALSE(form.Freed());
+  EXPECT_EQ(TheWorld().passwordChecks, 0);
+}
+
+TEST_F(SaverFormTest, SixteenPixelsAlongEitherAxisEndTheSaver) {
+  const int moves[][2] = {{516, 400}, {484, 400}, {500, 416}, {500, 384}};
+  for (const auto& m : moves) {
+    SetUp();
+    Store({});
+    TForm1& form = Start();
+    MoveTo(form, m[0], m[1]);
+    EXPECT_TRUE(Ended(form)) << "to " << m[0] << "," << m[1];
+    EXPECT_EQ(TheWorld().passwordChecks, 1);
+  }
+}
+
+TEST_F(SaverFormTest, CreepingIsMeasuredFromTheStartPoint) {
+  Store({});
+  TForm1& form = Start();
+  for (int x = 503; x <= 515; x += 3) MoveTo(form, x, 400);  // 3 px steps up to 15 px
+  EXPECT_FALSE(form.Freed());
+  EXPECT_EQ(StartCursor.x, 500);
+  MoveTo(form, 516, 400);
+  EXPECT_TRUE(Ended(form));
+}
+
+TEST_F(SaverFormTest, MovesWhileNotActiveOnlyMoveTheStartPoint) {
+  Store({});
+  TForm1& form = Start(/*active=*/false);
+  MoveTo(form, 900, 700);
+  EXPECT_FALSE(form.Freed());
+  EXPECT_EQ(TheWorld().passwordChecks, 0);
+  EXPECT_EQ(StartCursor.x, 900);
+  EXPECT_EQ(StartCursor.y, 700);
+
+  ui::headless::SetActive(form, true);
+  MoveTo(form, 915, 715);  // within 15 of the new start point
+  EXPECT_FALSE(form.Freed());
+  MoveTo(form, 900, 684);
+  EXPECT_TRUE(Ended(form));
+}
+
+TEST_F(SaverFormTest, TheEventsCoordinatesAreNotUsed) {
+  Store({});
+  TForm1& form = Start();
+  form.NativeMouseMove(1000, 10);  // the cursor itself has not moved
+  EXPECT_FALSE(form.Freed());
+  TheWorld().cursor = {600, 400};
+  form.NativeMouseMove(0, 0);
+  EXPECT_TRUE(Ended(form));
+}
+
+// ---- Keys ----
+
+TEST_F(SaverFormTest, AKeyEndsTheSaverOnlyWhenActive) {
+  Store({});
+  TForm1& form = Start(/*active=*/false);
+  form.NativeKeyDown('A');
+  form.NativeKeyDown(ui::VK_ESCAPE_KEY);
+  EXPECT_FALSE(form.Freed());
+  EXPECT_EQ(TheWorld().passwordChecks, 0);
+
+  ui::headless::SetActive(form, true);
+  form.NativeKeyDown(0x10);  // even a shift key
+  EXPECT_TRUE(Ended(form));
+}
+
+// ---- The password check and the ending ----
+
+TEST_F(SaverFormTest, ARejectedPasswordKeepsTheSaverRunningWithTheCursorHidden) {
+  Store({});
+  TheWorld().passwordAnswer = false;
+  TForm1& form = Start();
+  form.NativeKeyDown('X');
+  MoveTo(form, 600, 400);
+  EXPECT_EQ(TheWorld().passwordChecks, 2);
+  EXPECT_FALSE(form.Freed());
+  EXPECT_FALSE(ui::Application::Get().Terminated());
+  EXPECT_EQ(TheWorld().cursorCount, -1);
+  EXPECT_TRUE(TheWorld().screenSaverRunning);
+  const int swaps = ui::headless::SurfaceOf(form).swaps;
+  ui::headless::AdvanceTime(50);
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps, swaps + 5);
+
+  TheWorld().passwordAnswer = true;  // no limit on attempts
+  form.NativeKeyDown('X');
+  EXPECT_TRUE(Ended(form));
+}
+
+TEST_F(SaverFormTest, AcceptedInputEndsInTheDesignedOrder) {
+  Store({});
+  TForm1& form = Start();
+  form.NativeKeyDown('Q');
+  const std::vector<std::string> expected = {"CheckSaverPassword",    "ShowCursor(true)", "Surface.Release",
+                                             "ScreenSaverRunning(0)", "Destroy Full",     "Terminate"};
+  EXPECT_EQ(TheWorld().log, expected);
+  EXPECT_EQ(TheWorld().cursorCount, 0);
+  EXPECT_FALSE(TheWorld().screenSaverRunning);
+  EXPECT_FALSE(ui::headless::SurfaceOf(form).created);
+}
+
+TEST_F(SaverFormTest, ACloseRequestReleasesTheSurfaceAndFlagBeforeTheWindowGoes) {
+  Store({});
+  TForm1& form = Start();
+  EXPECT_TRUE(form.NativeCloseRequest());
+  const std::vector<std::string> expected = {"Surface.Release", "ScreenSaverRunning(0)", "Destroy Full",
+                                             "Terminate"};
+  EXPECT_EQ(TheWorld().log, expected);
+  EXPECT_TRUE(form.Freed());
+  EXPECT_EQ(TheWorld().passwordChecks, 0);
+}
+
+TEST_F(SaverFormTest, NoFramesAreDrawnAfterTheEnd) {
+  Store({});
+  TForm1& form = Start();
+  form.NativeKeyDown('Q');
+  const int swaps = ui::headless::SurfaceOf(form).swaps;
+  ui::headless::AdvanceTime(100);
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps, swaps);
+}
+
+// ---- Creation and the surface ----
+
+TEST_F(SaverFormTest, CreationCoversTheScreenHidesTheCursorAndTellsTheSystem) {
+  TheWorld().screenWidth = 1280;
+  TheWorld().screenHeight = 1024;
+  TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user");
+  EXPECT_EQ(form.ClientWidth(), 1280);
+  EXPECT_EQ(form.ClientHeight(), 1024);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 90);
+  EXPECT_EQ(StartCursor.x, 500);
+  EXPECT_EQ(StartCursor.y, 400);
+  EXPECT_TRUE(TheWorld().screenSaverRunning);
+  EXPECT_EQ(TheWorld().cursorCount, -1);
+  // The first run's defaults, written to the store; they choose at random.
+  EXPECT_EQ(Gradient::Pattern.Speed, 25);
+  EXPECT_TRUE(Settings::RandomAlgorithm);
+  EXPECT_GE(Gradient::Pattern.Algorithm, 1);
+  EXPECT_LE(Gradient::Pattern.Algorithm, 12);
+  EXPECT_EQ(store_.written.size(), 5u);
+
+  form.Show();
+  const auto& surface = ui::headless::SurfaceOf(form);
+  EXPECT_TRUE(surface.created);
+  EXPECT_EQ(surface.format.depthBits, 0);
+  EXPECT_EQ(surface.format.colourBits, 32);
+  EXPECT_EQ(surface.viewportW, 1280);
+  EXPECT_EQ(surface.viewportH, 1024);
+  ui::headless::AdvanceTime(100);
+  EXPECT_EQ(surface.swaps, 10);
+}
+
+TEST_F(SaverFormTest, ASettingsReadErrorStillBringsTheSaverUp) {
+  {
+    Settings::Registry reg(store_);
+    ASSERT_TRUE(reg.CreateKey(Settings::kSettingsKey));
+    reg.WriteInteger("Speed", 30);
+    reg.WriteString("Bright", "3");  // the wrong type
+  }
+  TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user");
+  ASSERT_EQ(TheWorld().messageBoxes.size(), 1u);
+  EXPECT_EQ(TheWorld().messageBoxes[0], "|Invalid data type for 'Bright'");
+  EXPECT_EQ(Gradient::Pattern.Speed, 30);  // what was read before the error stays
+  EXPECT_EQ(form.ClientWidth(), 1024);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_TRUE(TheWorld().screenSaverRunning);
+  EXPECT_EQ(TheWorld().cursorCount, -1);
+  ui::Application::Get().Run();
+  EXPECT_TRUE(ui::headless::SurfaceOf(form).created);
+}
+
+// ---- The random algorithm ----
+
+TEST_F(SaverFormTest, TheStoredAlgorithmIsUsedWhenRandsIsOff) {
+  Store({.algorithm = 0, .rands = false});  // 0: the stored value is kept as it is
+  Start();
+  EXPECT_EQ(Gradient::Pattern.Algorithm, 0);
+}
+
+TEST_F(SaverFormTest, RandsPicksAnAlgorithmFromOneToTwelveAndLeavesTheStoreAlone) {
+  for (int stored : {0, 13}) {
+    SetUp();
+    Store({.algorithm = stored, .rands = true});
+    Start();
+    EXPECT_GE(Gradient::Pattern.Algorithm, 1);
+    EXPECT_LE(Gradient::Pattern.Algorithm, 12);
+    Settings::Registry reg(store_);
+    ASSERT_TRUE(reg.OpenKey(Settings::kSettingsKey));
+    EXPECT_EQ(reg.ReadInteger("Algoritm"), stored);
+  }
+}
+
+}  // namespace
