@@ -79,13 +79,6 @@ TEST(WallpaperCopy, OnlyTheLowByteOfEachElementCounts) {
   EXPECT_EQ(bottom[2], 126);
 }
 
-TEST(WallpaperCopy, OneByOneImageShowsTheLastSample) {
-  SyntheticPlanes planes(1, 1);
-  TDIB image = Sized(1, 1);
-  DIB::CopySamplesToImage(planes.View(), 1, 1, image);
-  EXPECT_EQ(SampleAt(image, 0, 0), (std::pair<int, int>{1, 1}));
-}
-
 // The command's path (own planes, several threads) must give the very picture
 // that the settings window's path (static planes, RenderWallpaper) gives.
 TEST(WallpaperCopy, OwnPlanesMatchTheStaticPlanesPath) {
