@@ -85,6 +85,12 @@ TEST(SweepFrame, UnknownAlgorithmLeavesTheGridAlone) {
   }
 }
 
+TEST(SweepFrame, AGridLargerThanThePlanesIsCutAtTheirEdge) {
+  auto s = Swept(9, 250, 170);
+  EXPECT_NE(s->ColourGrid.R[150][200], -7.0f);
+  EXPECT_EQ(s->GridColumns, 250);
+}
+
 TEST(SweepFrame, APointDependsOnlyOnItsInputs) {
   auto s = Swept(11, 120, 90);
   const float kept = s->ColourGrid.R[30][40];

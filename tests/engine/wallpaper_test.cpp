@@ -157,6 +157,29 @@ TEST(RenderWallpaper, ReportsProgressFromTheCallingThread) {
   for (size_t i = 1; i < log.percents.size(); ++i) EXPECT_LT(log.percents[i - 1], log.percents[i]);
 }
 
+TEST(RenderWallpaper, StaticPlanesAreNeverOverrun) {
+  FillStaticPlanes(0xABCD);
+  auto s = Picture(6, 1700, 1300);  // larger than the planes: cut at 1600 x 1200
+  RenderWallpaper(*s);
+  EXPECT_NE(WallpaperPlanes.R[1200][1600], 0xABCD);
+  EXPECT_EQ(s->GridColumns, 1700);
+}
+
+TEST(RenderWallpaper, ZeroSizeGivesNotANumberQuantisedToZero) {
+  for (int alg : {2, 9}) {
+    auto s = Picture(alg, 0, 0);
+    Planes planes(1, 1, 0xABCD);
+    RenderWallpaperInto(*s, planes.View());
+    EXPECT_EQ(planes.G[0], 0) << alg;  // 0/0 positions, NaN channels
+    EXPECT_EQ(s->Column, 1);
+    EXPECT_EQ(s->Row, 1);
+  }
+  auto negative = Picture(2, 5, -1);
+  Planes untouched(1, 1, 0xABCD);
+  RenderWallpaperInto(*negative, untouched.View());
+  EXPECT_EQ(untouched.R[0], 0xABCD);
+}
+
 TEST(Quantise, WrapsValuesOutsideZeroToOne) {
   auto s = NewState();
   s->Algorithm = 7;
