@@ -3,6 +3,7 @@
 // 16384 x 16384, as BMP or PNG, without a window system.
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "prismora-wallpaper: Out of memory\n");
+  } catch (const std::exception& e) {  // e.g. no thread could be started
+    std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
   }
   return 1;
 }
