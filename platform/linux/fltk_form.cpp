@@ -107,8 +107,10 @@ void FltkForm::Show() {
 void FltkForm::TakeKeyboard() {
   // Nobody else hands an override-redirect window the focus: take it, and
   // grab the keyboard so that keys reach the saver wherever the focus goes.
+  // FLTK leaves such a window unnamed; the name lets tools find it.
   Display* d = TheDisplay();
   const ::Window xid = fl_xid(window_);
+  XStoreName(d, xid, form_.Design().caption.c_str());
   XRaiseWindow(d, xid);
   XSetInputFocus(d, xid, RevertToParent, CurrentTime);
   grabbed_ = XGrabKeyboard(d, xid, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;

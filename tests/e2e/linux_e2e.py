@@ -1,0 +1,299 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the Linux program under Xvfb, with no window manager.
+
+Each test gets an X server of its own on a free display number, a HOME and
+XDG_CONFIG_HOME of its own, waits for conditions with deadlines (a window
+appears, a file exists, the screen changes, a process ends) and stops what it
+started by process id. Screenshots are kept in the output folder.
+
+  linux_e2e.py --prismora PATH --parent PATH --out DIR TEST
+"""
+import argparse
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WIDTH, HEIGHT = 1024, 768
+DEADLINE = 20.0  # seconds for anything to happen on a loaded machine
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(interval)
+    raise Failure("timed out waiting for " + what)
+
+
+def stop(process):
+    if process and process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+class XServer:
+    """Xvfb on a display number nobody uses, stopped by its pid."""
+
+    def __enter__(self):
+        for _ in range(20):
+            number = random.randint(100, 999)
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            self.display = ":%d" % number
+            self.process = subprocess.Popen(
+                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT), "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            socket = "/tmp/.X11-unix/X%d" % number
+            try:
+                wait_until(lambda: os.path.exists(socket) or self.process.poll() is not None, "Xvfb", 10)
+            except Failure:
+                stop(self.process)
+                continue
+            if self.process.poll() is None:
+                return self
+        raise Failure("no free display for Xvfb")
+
+    def __exit__(self, *exc):
+        stop(self.process)
+
+
+class Session:
+    def __init__(self, args, xserver):
+        self.args = args
+        self.home = tempfile.mkdtemp(prefix="prismora-e2e-")
+        self.env = dict(os.environ)
+        self.env.update(DISPLAY=xserver.display, HOME=self.home,
+                        XDG_CONFIG_HOME=os.path.join(self.home, ".config"), PRISMORA_FPS_LOG="1")
+        self.processes = []
+
+    def close(self):
+        for p in self.processes:
+            stop(p)
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def run(self, *argv, **kw):
+        p = subprocess.Popen(list(argv), env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True, **kw)
+        self.processes.append(p)
+        return p
+
+    def tool(self, *argv):
+        return subprocess.run(list(argv), env=self.env, capture_output=True, text=True, timeout=DEADLINE)
+
+    def xdotool(self, *argv):
+        r = self.tool("xdotool", *argv)
+        if r.returncode != 0:
+            raise Failure("xdotool %s: %s" % (" ".join(argv), r.stderr.strip()))
+        return r.stdout.strip()
+
+    def pixels(self, crop=None):
+        """The screen (or a part of it, (x, y, w, h)) as raw RGB bytes."""
+        argv = ["import", "-window", "root"]
+        if crop:
+            argv += ["-crop", "%dx%d+%d+%d" % (crop[2], crop[3], crop[0], crop[1])]
+        r = subprocess.run(argv + ["-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=DEADLINE)
+        if r.returncode != 0:
+            raise Failure("import failed: " + r.stderr.decode(errors="replace"))
+        return r.stdout
+
+    def save(self, rgb, size, name):
+        path = os.path.join(self.args.out, "%s-%s.png" % (self.args.test, name))
+        subprocess.run(["convert", "-size", "%dx%d" % size, "-depth", "8", "rgb:-", path], input=rgb, check=True)
+        print("screenshot:", path)
+
+
+def lit_fraction(rgb):
+    """Share of pixels that are not black."""
+    n = len(rgb) // 3
+    lit = sum(1 for i in range(0, len(rgb), 3 * 7) if rgb[i] | rgb[i + 1] | rgb[i + 2])
+    return lit / max(1, (n + 6) // 7)
+
+
+def changed_fraction(a, b):
+    step = 3 * 11
+    changed = sum(1 for i in range(0, min(len(a), len(b)), step) if a[i:i + 3] != b[i:i + 3])
+    return changed / max(1, min(len(a), len(b)) // step)
+
+
+def alive(p):
+    return p.poll() is None
+
+
+def expect_exit(p, code, what):
+    try:
+        p.wait(DEADLINE)
+    except subprocess.TimeoutExpired:
+        raise Failure(what + ": the program did not end")
+    out, err = p.communicate()
+    if err.strip():
+        print("stderr:", err.strip())
+    if p.returncode != code:
+        raise Failure("%s: exit status %d, expected %d" % (what, p.returncode, code))
+    return err
+
+
+# ---- the full-screen saver ----
+
+def pointer(s):
+    """The pointer's position. (Xvfb ignores pointer moves until a client
+    window exists, so the tests move relative to where the pointer stands.)"""
+    shell = dict(l.split("=", 1) for l in s.xdotool("getmouselocation", "--shell").splitlines() if "=" in l)
+    return int(shell["X"]), int(shell["Y"])
+
+
+def move(s, x, y):
+    s.xdotool("mousemove", str(x), str(y))
+    if pointer(s) != (x, y):
+        raise Failure("the pointer did not move to %d,%d" % (x, y))
+
+
+def start_saver(s):
+    p = s.run(s.args.prismora, "/s")
+    s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Full$")
+    # Frames are drawn once the screen is lit all over.
+    wait_until(lambda: not alive(p) or lit_fraction(s.pixels()) > 0.95, "a lit screen")
+    if not alive(p):
+        raise Failure("the saver ended at start: " + p.communicate()[1])
+    return p
+
+
+def frames_go_on(s, p, count=3):
+    """Waits for `count` new frames, proving the saver still runs and reads its input."""
+    last = s.pixels()
+    for _ in range(count):
+        def changed():
+            nonlocal last
+            now = s.pixels()
+            if changed_fraction(last, now) > 0.05:
+                last = now
+                return True
+            return False
+        wait_until(lambda: not alive(p) or changed(), "a new frame")
+        if not alive(p):
+            raise Failure("the saver ended")
+    return last
+
+
+def test_saver_draws(s):
+    store = os.path.join(s.env["XDG_CONFIG_HOME"], "prismora", "registry.reg")
+    p = start_saver(s)
+    first = s.pixels()
+    second = frames_go_on(s, p, 1)
+    s.save(first, (WIDTH, HEIGHT), "first")
+    s.save(second, (WIDTH, HEIGHT), "second")
+    print("lit: %.3f, changed between the shots: %.3f" % (lit_fraction(first), changed_fraction(first, second)))
+    wait_until(lambda: os.path.exists(store), "the first-run store")
+    text = open(store).read()
+    for line in ['"Speed"=dword:00000019', '"Bright"=dword:00000003', '"Algoritm"=dword:00000007',
+                 '"Rands"=dword:00000001', '"Path_Wall"="%s"' % s.home]:
+        if line not in text:
+            raise Failure("the first-run store lacks " + line + ":\n" + text)
+    s.xdotool("key", "space")
+    expect_exit(p, 0, "key")
+
+
+def test_saver_mouse(s):
+    p = start_saver(s)
+    x, y = pointer(s)  # where the saver noted the cursor at its start
+    move(s, x + 15, y + 15)  # 15 px along both axes
+    frames_go_on(s, p)
+    move(s, x - 15, y - 15)
+    frames_go_on(s, p)
+    move(s, x, y + 16)  # 16 px down
+    err = expect_exit(p, 0, "16-pixel move")
+    print("\n".join(l for l in err.splitlines() if "fps" in l))
+
+
+def test_saver_key(s):
+    p = start_saver(s)
+    x, y = pointer(s)
+    move(s, x + 3, y - 3)  # a small move first: ignored
+    frames_go_on(s, p, 1)
+    s.xdotool("key", "a")
+    expect_exit(p, 0, "key")
+
+
+# ---- the preview ----
+
+def test_preview_in_window(s):
+    parent = s.run(s.args.parent, "320", "240", stdin=subprocess.PIPE)
+    window = parent.stdout.readline().strip()
+    if not window:
+        raise Failure("the parent window program printed no id")
+    p = s.run(s.args.prismora, "/p", str(int(window, 16)))
+    # Our child appears inside the parent and covers it.
+    wait_until(lambda: "1 child" in s.tool("xwininfo", "-children", "-id", window).stdout, "the preview's child")
+    area = (40, 30, 320, 240)
+    wait_until(lambda: lit_fraction(s.pixels(area)) > 0.95, "a lit preview")
+    first = s.pixels(area)
+    wait_until(lambda: changed_fraction(first, s.pixels(area)) > 0.05, "a moving preview")
+    second = s.pixels(area)
+    s.save(first, area[2:], "first")
+    s.save(second, area[2:], "second")
+    outside = s.pixels((400, 300, 200, 200))
+    if lit_fraction(outside) > 0.01:
+        raise Failure("the preview drew outside its parent")
+    move(s, 100, 100)  # pointer input is ignored
+    if not alive(p):
+        raise Failure("the preview ended on its own")
+    parent.stdin.write("destroy\n")
+    parent.stdin.flush()
+    expect_exit(parent, 0, "parent")
+    expect_exit(p, 0, "preview after its parent went")
+
+
+def test_preview_missing_window(s):
+    p = s.run(s.args.prismora, "/p", "0x3fffff0")
+    err = expect_exit(p, 1, "missing window")
+    if len(err.strip().splitlines()) != 1:
+        raise Failure("expected one line on stderr, got: %r" % err)
+
+
+def test_preview_top_level(s):
+    p = s.run(s.args.prismora, "/p")
+    wait_until(lambda: lit_fraction(s.pixels()) > 0.95, "a screen-sized preview")
+    s.xdotool("key", "Escape")
+    expect_exit(p, 0, "key in the top-level preview")
+
+
+TESTS = {name[5:]: fn for name, fn in globals().items() if name.startswith("test_")}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--prismora", required=True)
+    ap.add_argument("--parent", required=True)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("test", choices=sorted(TESTS))
+    args = ap.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    with XServer() as xserver:
+        s = Session(args, xserver)
+        try:
+            TESTS[args.test](s)
+        except Failure as e:
+            print("FAILED:", e)
+            return 1
+        finally:
+            s.close()
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
