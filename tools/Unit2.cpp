@@ -3,13 +3,11 @@
 // wallpaper export.
 #include "tools/Unit2.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <algorithm>
 #include <new>
 
 #include "engine/gradient.h"
+#include "host/funcs_surface.h"
 #include "platform/error.h"
 #include "settings/settings.h"
 #include "tools/Unit3.h"
@@ -39,7 +37,9 @@ ui::FormDesign Form2Design() {
 
 // The preview's 512 x 382 viewport, 100 pixels above the bottom of the client
 // area (OpenGL's origin is bottom-left), clear of the controls below row 383.
-constexpr int kViewportX = 0, kViewportY = 100, kViewportWidth = 512, kViewportHeight = 382;
+const ui::Rect kViewport{0, 100, 512, 382};
+// The grey of the window's background.
+constexpr float kClearGrey = 0.753f;
 // The same area in top-down client coordinates, for the platform's GL window.
 const ui::Rect kPreviewArea{0, 0, 512, 384};
 
@@ -131,23 +131,12 @@ void TForm2::SetUpWallpaperSize() {
 
 void TForm2::ShowSizeCaption() { StaticText7.SetText(SizeCaption(WallpaperWidth, WallpaperHeight, DesktopMarker)); }
 
-void TForm2::FormShow() {
-  Surface.Create(ui::PixelFormat{32, 16});
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  Surface.Viewport(kViewportX, kViewportY, kViewportWidth, kViewportHeight);
-  // Aspect fixed at 1: the square mesh is stretched to the viewport's shape.
-  gluPerspective(45.0, 1.0, 0.1, 100.0);
-  glMatrixMode(GL_MODELVIEW);
-  // The grey of the window's background.
-  glClearColor(0.753f, 0.753f, 0.753f, 0.0f);
-}
+// A 16-bit depth buffer, unlike the saver's surface.
+void TForm2::FormShow() { funcs::SetupFormSurface(Surface, ui::PixelFormat{32, 16}, kViewport, kClearGrey); }
 
 void TForm2::TimerTimer() {
-  glClear(GL_COLOR_BUFFER_BIT);
-  Gradient::DrawFrame(Gradient::Pattern);
+  funcs::DrawLiveFrame(Surface);
   ++FrameCount;
-  Surface.Swap();
 }
 
 void TForm2::Timer2Timer() {
