@@ -4,7 +4,7 @@
 # writing the four values, Save Wallpaper + Enter writing a BMP of the chosen
 # size into the remembered folder, and Escape closing the window.
 #
-# usage: settings_e2e.sh PRISMORA_BINARY [DISPLAY_NUMBER] [SHOT_FOLDER]
+# usage: settings_e2e.sh PRISMORA_BINARY [FIRST_DISPLAY_NUMBER] [SHOT_FOLDER]
 # Screenshots are kept in SHOT_FOLDER (default: a temporary folder, removed).
 set -u
 
@@ -13,7 +13,7 @@ NUM=${2:-61}
 WORK=$(mktemp -d /tmp/prismora-settings-e2e.XXXXXX)
 SHOTS=${3:-$WORK/shots}
 mkdir -p "$SHOTS" "$WORK/home" "$WORK/config/prismora" "$WORK/walls"
-export DISPLAY=:$NUM HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
+export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
 STORE=$XDG_CONFIG_HOME/prismora/registry.reg
 XVFB_PID=
 APP_PID=
@@ -39,10 +39,20 @@ wait_for() {
   done
 }
 
+# Xvfb on the first free display from NUM up to 69 (ours), stopped by its pid.
 start_xvfb() {
-  Xvfb ":$NUM" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  wait_for 10 xdpyinfo || { echo "Xvfb on :$NUM did not start"; cat "$WORK/xvfb.log"; exit 1; }
+  local n
+  for n in $(seq "$NUM" 69); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    if wait_for 10 sh -c "[ -S /tmp/.X11-unix/X$n ] || ! kill -0 $XVFB_PID" && kill -0 "$XVFB_PID" 2>/dev/null; then
+      export DISPLAY=:$n
+      wait_for 10 xdpyinfo && return 0
+    fi
+    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
+  done
+  echo "no free display for Xvfb from :$NUM to :69"; cat "$WORK/xvfb.log"; exit 1
 }
 
 write_store() {  # speed bright algorithm rands folder
