@@ -1,6 +1,7 @@
 // libFuzzer target: the .reg text parser and editor on any bytes. Checks that
 // an unchanged document renders back to the same bytes, and that setting a
-// value keeps every line of the text and reads back as set.
+// value keeps every line of the text, reads back as set and leaves every
+// other value as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -57,6 +58,13 @@ void SetAndReadBack(const Platform::RegDocument& doc, const std::string& text, c
   Check(Platform::RegFindValue(reread, kKey, name, back) && back == value);
   Check(Platform::RegKeyExists(reread, kKey));
   if (!had) Check(KeepsEveryLine(text, rendered));
+  // Setting one value changes no other value's reading.
+  for (const char* other : {"Speed", "Bright", "Path_Wall", "", "Fuzz\x01Probe"}) {
+    if (std::string_view(other) == name) continue;
+    RegistryValue a, b;
+    const bool inBefore = Platform::RegFindValue(doc, kKey, other, a);
+    Check(Platform::RegFindValue(reread, kKey, other, b) == inBefore && a == b);
+  }
 }
 
 }  // namespace

@@ -431,18 +431,25 @@ LinuxRegistryFile::LoadResult LinuxRegistryFile::Load(RegDocument& doc) const {
 
 // Writes a temporary file beside the store and renames it over the store, so
 // the store is always either the old text or the new one, never a torn mix.
+// A store that is a symbolic link (dotfiles kept elsewhere) stays one: the
+// file it points to is replaced.
 bool LinuxRegistryFile::Store(const RegDocument& doc) const {
-  const size_t slash = path_.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path_.substr(0, slash);
+  std::string target = path_;
+  if (char* real = realpath(path_.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
   if (slash != std::string::npos && !MakeFolders(dir)) return false;
-  std::string temp = path_ + ".XXXXXX";
+  std::string temp = target + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old;
-  if (stat(path_.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+  if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
   bool ok = WriteAll(fd, RenderRegText(doc)) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), path_.c_str()) == 0;
+  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     unlink(temp.c_str());
     return false;

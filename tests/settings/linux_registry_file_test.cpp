@@ -193,6 +193,17 @@ TEST_F(StoreFileTest, TheFileIsReplacedWholeNotRewrittenInPlace) {
     EXPECT_EQ(entry.path().filename(), "registry.reg");  // no temporary left behind
 }
 
+TEST_F(StoreFileTest, AStoreThatIsASymbolicLinkStaysOne) {
+  const fs::path real = dir / "dotfiles" / "prismora.reg";
+  WriteFile(real, "; mine\n");
+  fs::create_directories(file.parent_path());
+  fs::create_symlink(real, file);
+  Vars v;
+  EXPECT_EQ(Load(v), "");
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(ReadFile(real), std::string("; mine\n\n") + (kFirstRunText + 10));
+}
+
 TEST_F(StoreFileTest, AStoreThatCannotBeReadIsNeverOverwritten) {
   fs::create_directories(file);  // a folder where the file should be
   Vars v;
