@@ -58,16 +58,22 @@ void SetupFloatingPoint();
 uint16_t FloatingPointControlWord();
 
 // ---- Operations ----
+// The live planes hold at most 200 x 150 cells: InitPattern, SweepFrame and
+// SubmitMesh never go past them, whatever the grid size says.
 void InitPattern(PatternState& s, int32_t columns, int32_t rows);
 void DriftFrame(PatternState& s);          // steps 1-4: guards and drift
 void SweepFrame(PatternState& s);          // step 5: every grid point into ColourGrid
-void SubmitMesh(const PatternState& s);    // step 6: OpenGL (mesh.cpp)
+// Step 6 (mesh.cpp): two triangles per cell, glDrawElements over client
+// arrays of the shared grid points (glVertexPointer/glColorPointer).
+void SubmitMesh(const PatternState& s);
 // The same triangles and per-corner colours, submitted one vertex at a time
 // (glBegin/glColor3fv/glVertex2fv/glEnd) instead of from client arrays.
 void SubmitMeshImmediate(const PatternState& s);
 void DrawFrame(PatternState& s);           // drift, sweep, mesh
 
-// Fold ladders, for a single value (exposed for tests).
+// Fold ladders, for a single value (exposed for tests): 3,2,1 for algorithms
+// 1, 2, 4, 5; 4,3,2,1 for 6 to 12; none for 3 (algorithm 12's floor is not
+// part of its ladder).
 float FoldLive(float v, int algorithm);
 long double FoldWallpaper(long double v, int algorithm);
 
@@ -99,8 +105,10 @@ struct WallpaperPlaneSet {
 extern WallpaperPlaneSet WallpaperPlanes;
 PlaneView WallpaperPlanesView();
 
-// Sweeps rows 0..GridRows x columns 0..GridColumns into WallpaperPlanes.
-// Leaves Column/Row = GridColumns+1/GridRows+1 and the last pixel in PixelR/G/B.
+// Sweeps rows 0..GridRows x columns 0..GridColumns into WallpaperPlanes, on
+// all cores (a grid beyond 1600 x 1200 is cut at the planes' edge).
+// Leaves Column/Row = GridColumns+1/GridRows+1 and the last pixel in PixelR/G/B
+// and the scratch fields; stores nothing when Algorithm is outside 1..12.
 void RenderWallpaper(PatternState& s);
 // The same sweep into caller-owned planes (any size), on `threads` threads
 // (0 = all cores). The bytes never depend on the thread count.
