@@ -105,30 +105,27 @@ class SettingsFormTest : public ::testing::Test {
 
 // ---- Start-up: the bars clamp, and change handlers run only on a change ----
 
-TEST_F(SettingsFormTest, SpeedAboveRangeIsClampedAndApplied) {
-  TForm2& form = Open({.speed = 70});
-  EXPECT_EQ(form.TrackBar1.Position(), 50);
-  EXPECT_EQ(Gradient::Pattern.Speed, 50);
-}
-
-TEST_F(SettingsFormTest, NegativeSpeedLeavesBarAtZeroAndKeepsStoredValue) {
-  TForm2& form = Open({.speed = -5});
-  EXPECT_EQ(form.TrackBar1.Position(), 0);
-  EXPECT_EQ(Gradient::Pattern.Speed, -5);
-}
-
-TEST_F(SettingsFormTest, AlgorithmAboveRangeBecomesTwelve) {
-  TForm2& form = Open({.algorithm = 13});
-  EXPECT_EQ(form.TrackBar3.Position(), 12);
-  EXPECT_EQ(Gradient::Pattern.Algorithm, 12);
-  EXPECT_EQ(form.StaticText3.Text(), "Algorithm 12");
-}
-
-TEST_F(SettingsFormTest, AlgorithmZeroLeavesBarAtOneAndKeepsZeroUntilMoved) {
-  TForm2& form = Open({.algorithm = 0});
-  EXPECT_EQ(form.TrackBar3.Position(), 1);
-  EXPECT_EQ(Gradient::Pattern.Algorithm, 0);
-  EXPECT_EQ(form.StaticText3.Text(), "Algorithm 0");
+TEST_F(SettingsFormTest, StartUpBarsClampAndRunTheirHandlersOnlyOnAChange) {
+  struct Case {
+    Stored stored;
+    int speedBar, speed, algorithmBar, algorithm;
+  };
+  // Above the range: clamped, and the change handler takes the bar's value.
+  // Below it: the bar cannot move, so the stored value stays in force.
+  for (const Case& c : {Case{{.speed = 70}, 50, 50, 7, 7}, Case{{.speed = -5}, 0, -5, 7, 7},
+                        Case{{.algorithm = 13}, 25, 25, 12, 12}, Case{{.algorithm = 0}, 25, 25, 1, 0}}) {
+    SCOPED_TRACE("stored Speed " + std::to_string(c.stored.speed) + ", Algoritm " +
+                 std::to_string(c.stored.algorithm));
+    ui::headless::Reset();
+    TForm2& form = Open(c.stored);
+    EXPECT_EQ(form.TrackBar1.Position(), c.speedBar);
+    EXPECT_EQ(Gradient::Pattern.Speed, c.speed);
+    EXPECT_EQ(form.TrackBar3.Position(), c.algorithmBar);
+    EXPECT_EQ(Gradient::Pattern.Algorithm, c.algorithm);
+    EXPECT_EQ(form.StaticText3.Text(), "Algorithm " + std::to_string(c.algorithm));
+  }
+  // Algorithm 0 holds until the bar is moved.
+  TForm2& form = *static_cast<TForm2*>(ui::Application::Get().MainForm());
   form.TrackBar3.SetPosition(4);
   EXPECT_EQ(Gradient::Pattern.Algorithm, 4);
   EXPECT_EQ(form.StaticText3.Text(), "Algorithm 4");
