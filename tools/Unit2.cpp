@@ -38,10 +38,11 @@ ui::FormDesign Form2Design() {
 // The preview's 512 x 382 viewport, 100 pixels above the bottom of the client
 // area (OpenGL's origin is bottom-left), clear of the controls below row 383.
 const ui::Rect kViewport{0, 100, 512, 382};
+// The client area above the controls in top-down coordinates, for the
+// platform's GL window; the viewport covers all of it but the top 2 rows.
+const ui::Rect kPreviewArea{0, 0, 512, 384};
 // The grey of the window's background.
 constexpr float kClearGrey = 0.753f;
-// The same area in top-down client coordinates, for the platform's GL window.
-const ui::Rect kPreviewArea{0, 0, 512, 384};
 
 }  // namespace
 
