@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -27,10 +28,11 @@ WindowSpec SpecFor(const ControlDesign& d) {
   constexpr DWORD child = WS_CHILD | WS_VISIBLE;
   switch (d.kind) {
     case ControlKind::Label:
-      return {"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
+      return {"STATIC", child | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case ControlKind::TrackBar:
-      // A tick at every position, below the bar.
-      return {TRACKBAR_CLASSA, child | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS, 0};
+      // A tick at every position, below the bar; the thumb is sized to the
+      // bar's low design height so that thumb and ticks both show.
+      return {TRACKBAR_CLASSA, child | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH, 0};
     case ControlKind::CheckBox:
       return {"BUTTON", child | WS_TABSTOP | BS_CHECKBOX | BS_LEFTTEXT, 0};
     case ControlKind::Button:
@@ -59,7 +61,11 @@ class Win32Control : public NativeControl {
     if (!hwnd_) return;
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(win32::FontFor(font_)), FALSE);
-    if (d.kind == ControlKind::TrackBar) SendMessageA(hwnd_, TBM_SETTICFREQ, 1, 0);
+    if (d.kind == ControlKind::TrackBar) {
+      SendMessageA(hwnd_, TBM_SETTICFREQ, 1, 0);
+      SendMessageA(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(b.height - 4, 6)), 0);
+    }
+    FitLabel();
   }
 
   ~Win32Control() override {
@@ -73,10 +79,12 @@ class Win32Control : public NativeControl {
     pushing_ = true;  // an edit box echoes the change as EN_CHANGE
     SetWindowTextA(hwnd_, text.c_str());
     pushing_ = false;
+    FitLabel();
   }
   void SetFont(const Font& font) override {
     font_ = font;
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(win32::FontFor(font_)), FALSE);
+    FitLabel();
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetRange(int min, int max) override {
@@ -107,6 +115,7 @@ class Win32Control : public NativeControl {
     return text;
   }
   int ListSelection(UINT msg) const { return static_cast<int>(SendMessageA(hwnd_, msg, 0, 0)); }
+  void FitLabel();
 
   Control& control_;
   Font font_;
@@ -114,6 +123,34 @@ class Win32Control : public NativeControl {
   bool pushing_ = false;
   std::vector<std::string> shown_;  // the list's current strings
 };
+
+// Labels size themselves to their text, as auto-sized static texts do: a
+// caption longer than the designed width ("1024x768-Your Desktop") is shown
+// whole instead of cut. They never shrink below the designed width.
+void Win32Control::FitLabel() {
+  if (!hwnd_ || control_.Design().kind != ControlKind::Label) return;
+  const std::string text = WindowText();
+  // A memory DC: the static's own DC would be its parent's (the class has
+  // CS_PARENTDC), and that one carries the form's OpenGL surface.
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, win32::FontFor(font_));
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  DeleteDC(dc);
+  const Rect& b = control_.Design().bounds;
+  const int width = std::max<int>(b.width, extent.cx + 2);
+  RECT old{};
+  GetWindowRect(hwnd_, &old);
+  if (old.right - old.left == width) return;
+  // Resized without the system's redraw, which under Wine blocks for good once
+  // the form carries an OpenGL surface; the two repaints are asked for here.
+  SetWindowPos(hwnd_, nullptr, 0, 0, width, b.height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS);
+  HWND parent = GetParent(hwnd_);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&old), 2);
+  InvalidateRect(parent, &old, TRUE);  // where a longer caption stood
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
 
 // The folder list shows a tree: the ancestors indented by depth, the
 // subfolders one level under the current folder.

@@ -10,9 +10,11 @@
 namespace ui {
 namespace {
 
+// Never destroyed: forms (and their timers) still stop their timers while the
+// application object goes away at exit, after other statics are gone.
 std::map<UINT_PTR, Timer*>& RunningTimers() {
-  static std::map<UINT_PTR, Timer*> timers;
-  return timers;
+  static auto* timers = new std::map<UINT_PTR, Timer*>;
+  return *timers;
 }
 
 void CALLBACK TimerFired(HWND, UINT, UINT_PTR id, DWORD) {

@@ -1,0 +1,330 @@
+#!/usr/bin/env bash
+# End-to-end tests of prismora.scr under Wine, on a private Xvfb screen of
+# 1024 x 768 with no window manager, driven with xdotool, `wine reg` and the
+# small helpers parent_window.exe and wintool.exe. Every wait has a deadline;
+# nothing waits a fixed time.
+#
+# usage: wine_e2e.sh <prismora.scr> <parent_window.exe> <wintool.exe>
+# environment: PRISMORA_E2E_DISPLAY_BASE  first X display number tried (71)
+#              PRISMORA_E2E_KEEP=1        keep the work folder (screenshots)
+#              PRISMORA_E2E_SHOTS=<dir>   copy the saver and settings screenshots there
+set -uo pipefail
+
+SCR=$(realpath "$1")
+PARENT_EXE=$(realpath "$2")
+WINTOOL_EXE=$(realpath "$3")
+WORK=$(mktemp -d /tmp/prismora-wine-e2e.XXXXXX)
+failures=0
+pids=()
+xvfb_pid=
+
+export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+
+log() { echo "[$(date +%T)] $*"; }
+pass() { log "PASS: $*"; }
+fail() {
+  log "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# wait_for <seconds> <command...>: polls the command until it succeeds.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS >= deadline)) && return 1
+    sleep 0.2
+  done
+}
+
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  timeout 30 wineserver -k 2>/dev/null
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  if [[ ${PRISMORA_E2E_KEEP:-0} == 1 ]]; then log "work folder kept: $WORK"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local n
+  for ((n = ${PRISMORA_E2E_DISPLAY_BASE:-71}; n < ${PRISMORA_E2E_DISPLAY_BASE:-71} + 40; n++)); do
+    [[ -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    if wait_for 20 xdpyinfo; then return 0; fi
+    kill "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  done
+  return 1
+}
+
+# ---- helpers around Wine ----
+
+# Windows programs end their lines with CR LF.
+wintool() {
+  timeout 60 wine "$WINTOOL_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+}
+reg() {
+  timeout 60 wine reg "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+}
+KEY='HKCU\Software\Prismora'
+
+# Starts the program with the given switch; the process id is in $scr_pid.
+start_scr() {
+  wine "$SCR" "$@" >>"$WORK/wine.log" 2>&1 &
+  scr_pid=$!
+  pids+=("$scr_pid")
+}
+running() { kill -0 "$1" 2>/dev/null; }
+not_running() { ! kill -0 "$1" 2>/dev/null; }
+# ends_within <seconds> <pid>: the process ends; its exit status is in $scr_status.
+ends_within() {
+  wait_for "$1" not_running "$2" || return 1
+  wait "$2"
+  scr_status=$?
+}
+stop() { running "$1" && kill "$1" && wait "$1" 2>/dev/null; }
+
+window_shown() { xdotool search --onlyvisible --name "^$1\$"; }
+x_window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
+is_foreground() { [[ "$(wintool foreground)" == "$1" ]]; }
+# Gives the window the X keyboard focus, as a window manager would, and waits
+# until Wine has made it the foreground window.
+focus() {
+  xdotool windowfocus "$(x_window "$1")" 2>/dev/null
+  wait_for 30 is_foreground "$1"
+}
+
+# shot <name> [region]: a screenshot of the screen, or of a region WxH+X+Y.
+shot() {
+  import -window root "$WORK/$1.png" || return 1
+  [[ -z ${2:-} ]] || convert "$WORK/$1.png" -crop "$2" +repage "$WORK/$1.png"
+}
+colours() { convert "$WORK/$1.png" -format %k info:; }
+differing() { compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 | cut -d' ' -f1; }
+pixel() { convert "$WORK/$1.png" -format "%[hex:p{$2,$3}]" info:; }
+
+# moving <name> [region]: two screenshots, taken as the frames go by, differ
+# and are full of colour. Leaves <name>.png.
+moving() {
+  shot "$1-a" "${2:-}"
+  wait_for 30 changed "$1-a" "$1" "${2:-}" || return 1
+  (($(colours "$1") > 500))
+}
+changed() {
+  shot "$2" "${3:-}"
+  (($(differing "$1" "$2") > 1000))
+}
+
+reg_value() { reg query "$KEY" /v "$1" | awk -v v="$1" '$1 == v { print $2, $3 }'; }
+
+# ---- the cases ----
+
+test_saver_first_run() {
+  reg delete "$KEY" /f >/dev/null
+  xdotool mousemove 500 400
+  start_scr /s
+  local pid=$scr_pid
+  wait_for 60 window_shown Full || { fail "/s: no saver window"; stop "$pid"; return; }
+  if moving saver; then pass "/s shows a moving pattern"; else fail "/s: no moving pattern"; fi
+  local expected=("Speed REG_DWORD 0x19" "Bright REG_DWORD 0x3" "Algoritm REG_DWORD 0x7" "Rands REG_DWORD 0x1"
+    "Path_Wall REG_SZ C:\\Windows")
+  local e name ok=1
+  for e in "${expected[@]}"; do
+    name=${e%% *}
+    [[ "$name $(reg_value "$name")" == "$e" ]] || { ok=0; fail "/s first run: expected $e, got '$(reg_value "$name")'"; }
+  done
+  ((ok)) && pass "/s writes the first-run values"
+  focus Full || fail "/s: the saver window never became the foreground window"
+  xdotool mousemove 515 415
+  shot saver-moved-a
+  if wait_for 30 changed saver-moved-a saver-moved && running "$pid"; then
+    pass "/s survives a 15-pixel move"
+  else
+    fail "/s ended (or froze) on a 15-pixel move"
+  fi
+  xdotool mousemove 516 415
+  if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/s ends on a 16-pixel move"; else
+    fail "/s did not end cleanly on a 16-pixel move"
+    stop "$pid"
+  fi
+}
+
+test_saver_key() {
+  start_scr /s
+  local pid=$scr_pid
+  wait_for 60 window_shown Full && focus Full || { fail "/s (key): no active saver window"; stop "$pid"; return; }
+  xdotool key space
+  if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/s ends on a key"; else
+    fail "/s did not end on a key"
+    stop "$pid"
+  fi
+}
+
+test_bright_of_wrong_type() {
+  reg add "$KEY" /v Bright /t REG_SZ /d 3 /f >/dev/null
+  start_scr /s
+  local pid=$scr_pid
+  if wait_for 60 window_shown "Prismora Screensaver" &&
+    [[ "$(wintool text "Prismora Screensaver")" == *"Invalid data type for 'Bright'"* ]]; then
+    pass "a REG_SZ \"Bright\" shows \"Invalid data type for 'Bright'\" titled \"Prismora Screensaver\""
+  else
+    fail "no message box \"Invalid data type for 'Bright'\""
+  fi
+  wintool close "Prismora Screensaver" >/dev/null
+  # The saver still comes up after the message.
+  if wait_for 60 window_shown Full && focus Full; then
+    xdotool key space
+    ends_within 30 "$pid" || fail "the saver after the message box did not end on a key"
+  else
+    fail "no saver window after the message box"
+  fi
+  stop "$pid"
+  reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
+}
+
+# The settings window's client origin, in $cx $cy.
+settings_origin() {
+  local xy
+  xy=$(wintool client "Settings, Wallpaper Tools") || return 1
+  read -r cx cy <<<"$xy"
+}
+
+test_settings_window() {
+  start_scr /c
+  local pid=$scr_pid cx cy
+  wait_for 60 window_shown "Settings, Wallpaper Tools" && settings_origin ||
+    { fail "/c: no settings window"; stop "$pid"; return; }
+  # The live pattern in the 512 x 382 area above the controls, silver below.
+  if moving settings "512x370+$cx+$((cy + 8))"; then pass "/c shows the live pattern"; else
+    fail "/c: no moving pattern in the preview area"
+  fi
+  shot settings-full
+  [[ $(pixel settings-full $((cx + 300)) $((cy + 478))) == C0C0C0 ]] && pass "/c: silver under the controls" ||
+    fail "/c: the control area is not silver"
+  focus "Settings, Wallpaper Tools" || fail "/c: the settings window never became the foreground window"
+  xdotool key Escape
+  if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/c closes on Escape"; else
+    fail "/c did not close on Escape"
+    stop "$pid"
+  fi
+}
+
+bmp_field() { od -An -t u"$3" -j "$2" -N "$3" "$1" | tr -d ' '; }
+
+test_save_wallpaper() {
+  local folder=$WORK/walls cx cy
+  mkdir -p "$folder"
+  reg add "$KEY" /v Path_Wall /t REG_SZ /d "Z:${folder//\//\\}" /f >/dev/null
+  reg add "$KEY" /v Bright /t REG_DWORD /d 1 /f >/dev/null  # 640 x 480
+  start_scr /c
+  local pid=$scr_pid
+  wait_for 60 window_shown "Settings, Wallpaper Tools" && settings_origin ||
+    { fail "save: no settings window"; stop "$pid"; return; }
+  # "Save Wallpaper" is at 164, 450, 125 x 25 in the client area.
+  xdotool mousemove $((cx + 226)) $((cy + 462)) click 1
+  if wait_for 120 window_shown "Save Wallpaper" && focus "Save Wallpaper"; then
+    xdotool key Return
+    local bmp=$folder/Prismora1.bmp
+    if wait_for 60 test -s "$bmp" && [[ "$(head -c 2 "$bmp")" == BM ]] &&
+      (($(bmp_field "$bmp" 18 4) == 640 && $(bmp_field "$bmp" 22 4) == 480 && $(bmp_field "$bmp" 28 2) == 24)) &&
+      (($(stat -c %s "$bmp") == 54 + 640 * 480 * 3)); then
+      pass "Save Wallpaper then Enter writes a 640 x 480 24-bit BMP into the remembered folder"
+    else
+      fail "no valid 640 x 480 BMP at $bmp"
+    fi
+  else
+    fail "Save Wallpaper opened no save dialog"
+  fi
+  focus "Settings, Wallpaper Tools" && xdotool key Escape
+  ends_within 30 "$pid" || { fail "the settings window did not close after the save"; stop "$pid"; }
+  reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
+}
+
+# The child of the private class covers the parent (320 x 240) from its client
+# origin, with the child, visible, disabled and clipping styles.
+preview_child_inside() {
+  [[ "$(wintool children "$1")" == "PrismoraPreviewClass 0 0 320 240 5e000000"* ]]
+}
+
+test_preview_in_window() {
+  local hwnd pid
+  coproc PARENT { exec wine "$PARENT_EXE" 2>>"$WORK/wine.log"; }
+  pids+=("$PARENT_PID")
+  read -r -t 60 hwnd <&"${PARENT[0]}" || { fail "/p: the parent window program printed no handle"; return; }
+  hwnd=${hwnd//$'\r'/}
+  start_scr /p "$hwnd"
+  pid=$scr_pid
+  if wait_for 60 preview_child_inside "$hwnd"; then
+    pass "/p <hwnd> makes its window inside the given window, at its size"
+  else
+    fail "/p <hwnd>: no preview child ($(wintool children "$hwnd"))"
+  fi
+  shot preview-child 320x240+100+100
+  running "$pid" || fail "/p <hwnd> ended while its parent exists"
+  echo destroy >&"${PARENT[1]}"
+  if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/p <hwnd> ends when the window is destroyed"; else
+    fail "/p <hwnd> did not end with its parent window"
+    stop "$pid"
+  fi
+}
+
+test_preview_without_parent() {
+  start_scr /p
+  local pid=$scr_pid
+  if moving preview-popup; then pass "/p without a handle draws a moving pattern on a screen-sized pop-up"; else
+    fail "/p without a handle: no moving pattern"
+  fi
+  xdotool key space
+  if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/p without a handle ends on a key"; else
+    fail "/p without a handle did not end on a key"
+    stop "$pid"
+  fi
+}
+
+test_preview_missing_window() {
+  start_scr /p 4242
+  if ends_within 60 "$scr_pid" && ((scr_status == 1)); then pass "/p with a handle that names no window exits with 1"; else
+    fail "/p 4242 did not exit with status 1"
+    stop "$scr_pid"
+  fi
+}
+
+test_password_change() {
+  start_scr /a
+  if ends_within 60 "$scr_pid" && ((scr_status == 0)); then pass "/a returns at once"; else
+    fail "/a did not return"
+    stop "$scr_pid"
+  fi
+}
+
+# ---- run ----
+
+for tool in Xvfb xdotool xdpyinfo import convert compare wine wineserver; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool"; exit 1; }
+done
+start_xvfb || { echo "could not start Xvfb"; exit 1; }
+log "display $DISPLAY, prefix $WINEPREFIX"
+timeout 300 wineboot -i >>"$WORK/wine.log" 2>&1 && timeout 120 wineserver -w ||
+  { echo "wineboot failed"; exit 1; }
+# With no window manager, Wine draws the title bars and borders itself.
+reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
+
+test_saver_first_run
+test_saver_key
+test_bright_of_wrong_type
+test_settings_window
+test_save_wallpaper
+test_preview_in_window
+test_preview_without_parent
+test_preview_missing_window
+test_password_change
+
+if [[ -n ${PRISMORA_E2E_SHOTS:-} ]]; then
+  cp "$WORK/saver.png" "$PRISMORA_E2E_SHOTS/wine-saver.png" 2>/dev/null
+  cp "$WORK/settings.png" "$PRISMORA_E2E_SHOTS/wine-settings.png" 2>/dev/null
+fi
+log "$failures failure(s)"
+((failures == 0))

@@ -1,0 +1,73 @@
+/* Looks at the windows of other programs for the end-to-end tests:
+     wintool text <title>      the texts of the window's static controls, one a line
+     wintool client <title>    the screen position of its client area: x y
+     wintool close <title>     asks the window to close
+     wintool foreground        the title of the foreground window
+     wintool children <hwnd>   each child window of the decimal handle:
+                               class x y width height style (hex), positions in
+                               the parent's client coordinates
+   Exit status 2 when there is no such window. */
+#include <windows.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static BOOL CALLBACK PrintStatic(HWND child, LPARAM unused) {
+  char cls[64], text[512];
+  (void)unused;
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0) printf("%s\n", text);
+  return TRUE;
+}
+
+static BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
+  char cls[64];
+  RECT r;
+  if (GetParent(child) != (HWND)parent) return TRUE; /* direct children only */
+  GetClassNameA(child, cls, sizeof cls);
+  GetWindowRect(child, &r);
+  MapWindowPoints(NULL, (HWND)parent, (POINT*)&r, 2);
+  printf("%s %ld %ld %ld %ld %08lx\n", cls, (long)r.left, (long)r.top, (long)(r.right - r.left),
+         (long)(r.bottom - r.top), (unsigned long)GetWindowLongA(child, GWL_STYLE));
+  return TRUE;
+}
+
+static int ByTitle(const char* command, const char* title) {
+  POINT origin = {0, 0};
+  HWND window = FindWindowA(NULL, title);
+  if (!window) return 2;
+  if (strcmp(command, "text") == 0) {
+    EnumChildWindows(window, PrintStatic, 0);
+  } else if (strcmp(command, "client") == 0) {
+    ClientToScreen(window, &origin);
+    printf("%ld %ld\n", (long)origin.x, (long)origin.y);
+  } else if (strcmp(command, "close") == 0) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  } else {
+    return 64;
+  }
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  int status = 64;
+  if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
+    char title[256] = "";
+    HWND window = GetForegroundWindow();
+    if (!window) return 2;
+    GetWindowTextA(window, title, sizeof title);
+    printf("%s\n", title);
+    status = 0;
+  } else if (argc == 3 && strcmp(argv[1], "children") == 0) {
+    HWND parent = (HWND)(uintptr_t)strtoul(argv[2], NULL, 10);
+    if (!IsWindow(parent)) return 2;
+    EnumChildWindows(parent, PrintChild, (LPARAM)parent);
+    status = 0;
+  } else if (argc == 3) {
+    status = ByTitle(argv[1], argv[2]);
+  }
+  if (status == 64) fprintf(stderr, "usage: wintool text|client|close <title> | foreground | children <hwnd>\n");
+  fflush(stdout);
+  return status;
+}
