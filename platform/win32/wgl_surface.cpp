@@ -11,7 +11,7 @@ namespace ui {
 
 namespace win32 {
 
-bool SetupPixelFormat(HDC dc, int colourBits, int depthBits) {
+PIXELFORMATDESCRIPTOR SurfaceDescriptor(int colourBits, int depthBits) {
   PIXELFORMATDESCRIPTOR pfd{};  // every field not set below stays 0
   static_assert(sizeof pfd == 40, "the descriptor is 40 bytes");
   pfd.nSize = sizeof pfd;
@@ -21,6 +21,11 @@ bool SetupPixelFormat(HDC dc, int colourBits, int depthBits) {
   pfd.cColorBits = static_cast<BYTE>(colourBits);
   pfd.cDepthBits = static_cast<BYTE>(depthBits);
   pfd.iLayerType = PFD_MAIN_PLANE;
+  return pfd;
+}
+
+bool SetupPixelFormat(HDC dc, int colourBits, int depthBits) {
+  const PIXELFORMATDESCRIPTOR pfd = SurfaceDescriptor(colourBits, depthBits);
   const int format = ChoosePixelFormat(dc, &pfd);
   if (format == 0) return false;
   return SetPixelFormat(dc, format, &pfd) != FALSE;

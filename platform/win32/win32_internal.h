@@ -24,6 +24,10 @@ HBRUSH StaticColours(HWND control, HDC dc, COLORREF background, HBRUSH backgroun
 // One shared GDI font per distinct Font; they live until the process ends.
 HFONT FontFor(const Font& font);
 
+// The fixed pixel format descriptor: RGBA, double buffered, drawn to a
+// window, with OpenGL, the given colour and depth bits, every other field 0.
+PIXELFORMATDESCRIPTOR SurfaceDescriptor(int colourBits, int depthBits);
+
 // ChoosePixelFormat/SetPixelFormat with the fixed descriptor: RGBA, double
 // buffered, drawn to a window, with OpenGL, the given colour and depth bits and
 // every other field 0. True when SetPixelFormat succeeded.

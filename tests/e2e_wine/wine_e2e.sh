@@ -324,7 +324,7 @@ test_password_change
 
 if [[ -n ${PRISMORA_E2E_SHOTS:-} ]]; then
   cp "$WORK/saver.png" "$PRISMORA_E2E_SHOTS/wine-saver.png" 2>/dev/null
-  cp "$WORK/settings.png" "$PRISMORA_E2E_SHOTS/wine-settings.png" 2>/dev/null
+  cp "$WORK/settings-full.png" "$PRISMORA_E2E_SHOTS/wine-settings.png" 2>/dev/null
 fi
 log "$failures failure(s)"
 ((failures == 0))
