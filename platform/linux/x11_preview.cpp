@@ -175,11 +175,13 @@ int RunPreview(uint32_t parentWindow) {
   Geometry g;
   if (!ParentGeometry(d, parent, g)) {
     std::fprintf(stderr, "prismora: there is no X window 0x%lx to preview in\n", static_cast<unsigned long>(parent));
+    XCloseDisplay(d);
     return 1;
   }
   PreviewWindow preview(d, parent, topLevel);
   if (!preview.Create(g)) {
     std::fprintf(stderr, "prismora: cannot make the preview window in 0x%lx\n", static_cast<unsigned long>(parent));
+    XCloseDisplay(d);
     return 1;
   }
   std::thread pump(PreviewPump, preview.Handle());
