@@ -9,6 +9,8 @@
 #include <X11/extensions/scrnsaver.h>
 #include <malloc.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -27,7 +29,15 @@ int DispatchEvent(int event, Fl_Window* window);
 }  // namespace
 
 Display* TheDisplay() {
-  fl_open_display();  // FLTK ends the program with its own message if there is no display
+  if (fl_display) return fl_display;
+  // Without a display there is nothing this program can show: say so in one
+  // line and end, as FLTK would (with a less helpful message).
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) {
+    std::fprintf(stderr, "prismora: cannot open the X display\n");
+    std::exit(1);
+  }
+  fl_open_display(d);
   return fl_display;
 }
 

@@ -191,6 +191,9 @@ int VirtualKeyOf(int key) {
 
 }  // namespace fltk
 
-std::unique_ptr<NativeForm> CreateNativeForm(Form& form) { return std::make_unique<fltk::FltkForm>(form); }
+std::unique_ptr<NativeForm> CreateNativeForm(Form& form) {
+  fltk::TheDisplay();  // before FLTK opens it on its own terms
+  return std::make_unique<fltk::FltkForm>(form);
+}
 
 }  // namespace ui
