@@ -36,20 +36,30 @@ bool SetupPixelFormat(HDC dc, int colourBits, int depthBits) {
 namespace {
 
 // The surface covers the form's whole client area; the viewport picks the
-// part that is drawn on.
+// part that is drawn on. Under Wine a form with controls draws on an overlay
+// that covers only the surface's area (see win32_gl_overlay.cpp).
 class WglSurface : public NativeSurface {
  public:
-  explicit WglSurface(Form& form) : form_(form) {}
+  WglSurface(Form& form, Rect area) : form_(form), area_(area) {}
   ~WglSurface() override { Release(); }
 
   void Create(const PixelFormat& format) override {
-    hwnd_ = reinterpret_cast<HWND>(form_.Handle());
+    HWND formWindow = reinterpret_cast<HWND>(form_.Handle());
+    if (win32::NeedsGlOverlay(form_)) overlay_ = win32::CreateGlOverlay(formWindow, area_);
+    hwnd_ = overlay_ ? overlay_ : formWindow;
     dc_ = GetDC(hwnd_);
     win32::SetupPixelFormat(dc_, format.colourBits, format.depthBits);  // result ignored, as designed
     rc_ = wglCreateContext(dc_);
     wglMakeCurrent(dc_, rc_);
   }
-  void Viewport(int x, int y, int width, int height) override { glViewport(x, y, width, height); }
+  // x, y: the form's client coordinates, origin bottom-left.
+  void Viewport(int x, int y, int width, int height) override {
+    if (overlay_) {
+      x -= area_.left;
+      y -= form_.ClientHeight() - (area_.top + area_.height);
+    }
+    glViewport(x, y, width, height);
+  }
   // The buffers of the device context that is current, not of a stored handle.
   void Swap() override { SwapBuffers(wglGetCurrentDC()); }
   void Release() override {
@@ -62,18 +72,26 @@ class WglSurface : public NativeSurface {
       ReleaseDC(hwnd_, dc_);
       dc_ = nullptr;
     }
+    if (overlay_) {
+      win32::DestroyGlOverlay(overlay_);
+      overlay_ = nullptr;
+    }
   }
   bool Created() const override { return rc_ != nullptr; }
 
  private:
   Form& form_;
+  Rect area_;
   HWND hwnd_ = nullptr;
+  HWND overlay_ = nullptr;
   HDC dc_ = nullptr;
   HGLRC rc_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<NativeSurface> CreateNativeSurface(Form& form, Rect) { return std::make_unique<WglSurface>(form); }
+std::unique_ptr<NativeSurface> CreateNativeSurface(Form& form, Rect area) {
+  return std::make_unique<WglSurface>(form, area);
+}
 
 }  // namespace ui

@@ -33,4 +33,12 @@ PIXELFORMATDESCRIPTOR SurfaceDescriptor(int colourBits, int depthBits);
 // every other field 0. True when SetPixelFormat succeeded.
 bool SetupPixelFormat(HDC dc, int colourBits, int depthBits);
 
+// Under Wine a form with controls draws OpenGL on an owned pop-up over the
+// surface's area (win32_gl_overlay.cpp says why); FollowForm keeps the pop-up
+// on the form as it moves, shows and hides.
+bool NeedsGlOverlay(const Form& form);
+HWND CreateGlOverlay(HWND form, const Rect& area);
+void DestroyGlOverlay(HWND overlay);
+void FollowForm(HWND form);
+
 }  // namespace ui::win32

@@ -139,6 +139,11 @@ class Win32Form : public NativeForm {
     FillRect(dc, &r, background_);
     return 1;
   }
+  // A GL overlay (Wine only) follows the form.
+  LRESULT OnWindowPosChanged(WPARAM wp, LPARAM lp) {
+    win32::FollowForm(hwnd_);
+    return DefWindowProcA(hwnd_, WM_WINDOWPOSCHANGED, wp, lp);
+  }
   LRESULT OnCtlColorStatic(HDC dc, HWND control) {
     HBRUSH brush = win32::StaticColours(control, dc, form_.Design().colour, background_);
     if (!brush) return DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
@@ -184,6 +189,7 @@ LRESULT HandleHScroll(Win32Form&, WPARAM, LPARAM lp) {
   if (lp) win32::RouteScroll(reinterpret_cast<HWND>(lp));
   return 0;
 }
+LRESULT HandleWindowPosChanged(Win32Form& f, WPARAM wp, LPARAM lp) { return f.OnWindowPosChanged(wp, lp); }
 LRESULT HandleCtlColorStatic(Win32Form& f, WPARAM wp, LPARAM lp) {
   return f.OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
 }
@@ -201,6 +207,7 @@ constexpr Route kRoutes[] = {
     {WM_COMMAND, HandleCommand},
     {WM_HSCROLL, HandleHScroll},
     {WM_CTLCOLORSTATIC, HandleCtlColorStatic},
+    {WM_WINDOWPOSCHANGED, HandleWindowPosChanged},
 };
 
 LRESULT CALLBACK FormWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

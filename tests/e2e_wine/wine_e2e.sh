@@ -113,9 +113,11 @@ moving() {
   wait_for 30 changed "$1-a" "$1" "${2:-}" || return 1
   (($(colours "$1") > 500))
 }
+# changed <before> <after> [region] [pixels]: a new screenshot differs from
+# the earlier one in more than `pixels` (1000) pixels.
 changed() {
   shot "$2" "${3:-}"
-  (($(differing "$1" "$2") > 1000))
+  (($(differing "$1" "$2") > ${4:-1000}))
 }
 
 reg_value() { reg query "$KEY" /v "$1" | awk -v v="$1" '$1 == v { print $2, $3 }'; }
@@ -204,6 +206,14 @@ test_settings_window() {
   shot settings-full
   [[ $(pixel settings-full $((cx + 300)) $((cy + 478))) == C0C0C0 ]] && pass "/c: silver under the controls" ||
     fail "/c: the control area is not silver"
+  # The controls keep repainting while the pattern runs: "Save Settings" puts
+  # its message where the size caption stood.
+  local caption="200x23+$((cx + 161))+$((cy + 425))"
+  shot caption-before "$caption"
+  xdotool mousemove $((cx + 74)) $((cy + 462)) click 1
+  if wait_for 20 changed caption-before caption-after "$caption" 100; then pass "/c: Save Settings shows its message"; else
+    fail "/c: the size caption did not change after Save Settings"
+  fi
   focus "Settings, Wallpaper Tools" || fail "/c: the settings window never became the foreground window"
   # A click gives the "Speed" track bar the keyboard focus; the window still
   # sees Escape first.
