@@ -214,6 +214,8 @@ def test_saver_mouse(s):
     frames_go_on(s, p)
     move(s, x - 15, y - 15)
     frames_go_on(s, p)
+    s.xdotool("click", "1", "click", "4", "click", "5")  # a click and a wheel turn without movement
+    frames_go_on(s, p)
     move(s, x, y + 16)  # 16 px down
     err = expect_exit(p, 0, "16-pixel move")
     print("\n".join(l for l in err.splitlines() if "fps" in l))
