@@ -15,6 +15,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <functional>
 
 
 namespace ui {
@@ -98,6 +99,19 @@ class LeftCheckBox : public Fl_Check_Button {
     fl_line(bx + 3, by + size / 2, bx + size / 2 - 1, by + size - 4, bx + size - 3, by + 3);
     fl_line_style(0);
   }
+};
+
+// A list that reports a double click on an item (the second press).
+class ListBrowser : public Fl_Hold_Browser {
+ public:
+  ListBrowser(int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h) {}
+  int handle(int event) override {
+    const bool second = event == FL_PUSH && Fl::event_clicks() > 0;
+    const int handled = Fl_Hold_Browser::handle(event);
+    if (second && value() > 0 && onDoubleClick) onDoubleClick();  // may refill the list
+    return handled;
+  }
+  std::function<void()> onDoubleClick;
 };
 
 // ---- The native control ----
@@ -227,10 +241,14 @@ class DriveControl : public FltkControl {
 // a file on a single click, as the lists they stand in for do.
 class ListControl : public FltkControl {
  public:
-  ListControl(Control& c, Fl_Hold_Browser* b, bool doubleClick)
-      : FltkControl(c, b), browser_(b), doubleClick_(doubleClick) {
+  ListControl(Control& c, ListBrowser* b, bool doubleClick) : FltkControl(c, b), browser_(b) {
     b->format_char(0);  // names are shown as they are, '@' included
-    b->when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);
+    if (doubleClick) {
+      b->when(FL_WHEN_NEVER);
+      b->onDoubleClick = [this] { Chosen(); };
+    } else {
+      b->when(FL_WHEN_CHANGED);
+    }
   }
   void SetItems(const std::vector<std::string>& items, int selected) override {
     browser_->clear();
@@ -246,14 +264,12 @@ class ListControl : public FltkControl {
   }
 
  private:
-  void Activated() override {
+  void Activated() override { Chosen(); }
+  void Chosen() {
     const int line = browser_->value();
-    if (line <= 0) return;
-    if (doubleClick_ && !(Fl::event() == FL_PUSH && Fl::event_clicks())) return;
-    control_.NativeItemChosen(line - 1);
+    if (line > 0) control_.NativeItemChosen(line - 1);
   }
-  Fl_Hold_Browser* browser_;
-  bool doubleClick_;
+  ListBrowser* browser_;
 };
 
 std::unique_ptr<FltkControl> MakeControl(Control& c) {
@@ -272,9 +288,9 @@ std::unique_ptr<FltkControl> MakeControl(Control& c) {
     case ControlKind::DriveList:
       return std::make_unique<DriveControl>(c, new Fl_Choice(r.left, r.top, r.width, std::max(r.height, 22)));
     case ControlKind::DirectoryList:
-      return std::make_unique<ListControl>(c, new Fl_Hold_Browser(r.left, r.top, r.width, r.height), true);
+      return std::make_unique<ListControl>(c, new ListBrowser(r.left, r.top, r.width, r.height), true);
     case ControlKind::FileList:
-      return std::make_unique<ListControl>(c, new Fl_Hold_Browser(r.left, r.top, r.width, r.height), false);
+      return std::make_unique<ListControl>(c, new ListBrowser(r.left, r.top, r.width, r.height), false);
   }
   return nullptr;
 }
