@@ -1,19 +1,18 @@
 // The Linux application services on FLTK and Xlib: the message loop, the
-// error message box, the screen size, the cursor position and visibility, and
-// the X server's own screen saver. Windows, controls, timers and GL surfaces
+// screen size, the cursor position and visibility, and the X server's own
+// screen saver. Windows, controls, timers, GL surfaces and the message box
 // have files of their own.
 #include "platform/linux/fltk_internal.h"
 
-#include <FL/fl_ask.H>
 #include <FL/x.H>
 #include <X11/extensions/scrnsaver.h>
 #include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <utility>
-
 
 namespace ui {
 
@@ -23,8 +22,6 @@ namespace {
 
 bool quitRequested = false;
 int cursorCount = 0;  // the cursor shows while this is >= 0, as on Windows
-
-int DispatchEvent(int event, Fl_Window* window);
 
 }  // namespace
 
@@ -107,13 +104,6 @@ void PlatformRunLoop() {
 void PlatformQuit() {
   fltk::quitRequested = true;
   Fl::awake();
-}
-
-void PlatformMessageBox(const std::string& title, const std::string& message) {
-  fl_message_title(title.c_str());
-  fl_message_hotspot(0);  // centred on the screen, not under a possibly hidden cursor
-  fl_message_icon()->labelcolor(FL_RED);
-  fl_alert("%s", message.c_str());
 }
 
 int ScreenWidth() {

@@ -230,6 +230,23 @@ def test_saver_key(s):
     expect_exit(p, 0, "key")
 
 
+def test_saver_settings_error(s):
+    store = os.path.join(s.env["XDG_CONFIG_HOME"], "prismora")
+    os.makedirs(store)
+    with open(os.path.join(store, "registry.reg"), "w") as f:
+        f.write('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n"Speed"=dword:00000019\n"Bright"="3"\n')
+    p = s.run(s.args.prismora, "/s")
+    s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Prismora Screensaver$")
+    s.save(s.pixels(), (WIDTH, HEIGHT), "message")
+    s.xdotool("key", "Return")  # the box took the focus itself
+    s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Full$")
+    frames_go_on(s, p, 0)
+    if not alive(p):
+        raise Failure("the saver did not come up after the message")
+    s.xdotool("key", "space")
+    expect_exit(p, 0, "key after the message")
+
+
 # ---- the preview ----
 
 def test_preview_in_window(s):
