@@ -10,7 +10,7 @@ started by process id. Screenshots are kept in the output folder.
 """
 import argparse
 import os
-import random
+import select
 import shutil
 import signal
 import subprocess
@@ -50,23 +50,29 @@ class XServer:
     """Xvfb on a display number nobody uses, stopped by its pid."""
 
     def __enter__(self):
-        for _ in range(20):
-            number = random.randint(100, 999)
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            self.display = ":%d" % number
-            self.process = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT), "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            socket = "/tmp/.X11-unix/X%d" % number
-            try:
-                wait_until(lambda: os.path.exists(socket) or self.process.poll() is not None, "Xvfb", 10)
-            except Failure:
-                stop(self.process)
-                continue
-            if self.process.poll() is None:
-                return self
-        raise Failure("no free display for Xvfb")
+        # -displayfd: Xvfb takes the first free display itself and writes its
+        # number when it is ready, so parallel runs never race for a number.
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
+             "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 0.2)
+            if ready:
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+        os.close(read_end)
+        if not number.strip().isdigit() or self.process.poll() is not None:
+            stop(self.process)
+            raise Failure("Xvfb did not start")
+        self.display = ":%d" % int(number)
+        return self
 
     def __exit__(self, *exc):
         stop(self.process)

@@ -39,20 +39,16 @@ wait_for() {
   done
 }
 
-# Xvfb on the first free display from NUM up to 69 (ours), stopped by its pid.
+# Xvfb on a display it picks itself (-displayfd: no race with other servers
+# starting at the same moment), stopped by its pid.
 start_xvfb() {
-  local n
-  for n in $(seq "$NUM" 69); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    if wait_for 10 sh -c "[ -S /tmp/.X11-unix/X$n ] || ! kill -0 $XVFB_PID" && kill -0 "$XVFB_PID" 2>/dev/null; then
-      export DISPLAY=:$n
-      wait_for 10 xdpyinfo && return 0
-    fi
-    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
-  done
-  echo "no free display for Xvfb from :$NUM to :69"; cat "$WORK/xvfb.log"; exit 1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  if wait_for 15 sh -c "[ -s '$WORK/display' ] || ! kill -0 $XVFB_PID" && kill -0 "$XVFB_PID" 2>/dev/null; then
+    export DISPLAY=:$(tr -dc 0-9 <"$WORK/display")
+    wait_for 10 xdpyinfo && return 0
+  fi
+  echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1
 }
 
 write_store() {  # speed bright algorithm rands folder

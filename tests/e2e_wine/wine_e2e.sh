@@ -47,17 +47,13 @@ cleanup() {
 trap cleanup EXIT
 
 start_xvfb() {
-  local n
-  for ((n = ${PRISMORA_E2E_DISPLAY_BASE:-71}; n < ${PRISMORA_E2E_DISPLAY_BASE:-71} + 40; n++)); do
-    [[ -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    if wait_for 20 xdpyinfo; then return 0; fi
-    kill "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  return 1
+  # Xvfb picks a free display itself (-displayfd), so runs never race for one.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  wait_for 20 sh -c "[ -s '$WORK/display' ] || ! kill -0 $xvfb_pid" || return 1
+  kill -0 "$xvfb_pid" 2>/dev/null || return 1
+  export DISPLAY=":$(tr -dc 0-9 <"$WORK/display")"
+  wait_for 20 xdpyinfo
 }
 
 # ---- helpers around Wine ----
