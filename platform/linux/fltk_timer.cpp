@@ -32,11 +32,11 @@ class FltkTimer : public NativeTimer {
  private:
   void Arm(int periodMs) {
     if (fd_ < 0) return;
-    itimerspec spec{};
-    spec.it_interval.tv_sec = periodMs / 1000;
-    spec.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000L;
-    spec.it_value = spec.it_interval;  // all zero disarms
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    itimerspec period{};
+    period.it_interval.tv_sec = periodMs / 1000;
+    period.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000L;
+    period.it_value = period.it_interval;  // all zero disarms
+    timerfd_settime(fd_, 0, &period, nullptr);
   }
   static void Ready(int fd, void* self) {
     std::uint64_t periods = 0;

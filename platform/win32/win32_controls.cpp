@@ -52,10 +52,10 @@ class Win32Control : public NativeControl {
  public:
   explicit Win32Control(Control& control) : control_(control), font_(control.Design().font) {
     const ControlDesign& d = control.Design();
-    const WindowSpec spec = SpecFor(d);
+    const WindowSpec shape = SpecFor(d);
     const Rect& b = d.bounds;
     const int height = d.kind == ControlKind::DriveList ? b.height + kDropDownHeight : b.height;
-    hwnd_ = CreateWindowExA(spec.exStyle, spec.className, d.text.c_str(), spec.style, b.left, b.top, b.width,
+    hwnd_ = CreateWindowExA(shape.exStyle, shape.className, d.text.c_str(), shape.style, b.left, b.top, b.width,
                             height, reinterpret_cast<HWND>(control.Owner().Handle()), nullptr,
                             win32::Instance(), nullptr);
     if (!hwnd_) return;
