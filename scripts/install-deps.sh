@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libxss-dev
   libfltk1.3-dev libstb-dev

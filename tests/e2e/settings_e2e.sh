@@ -4,14 +4,13 @@
 # writing the four values, Save Wallpaper + Enter writing a BMP of the chosen
 # size into the remembered folder, and Escape closing the window.
 #
-# usage: settings_e2e.sh PRISMORA_BINARY [FIRST_DISPLAY_NUMBER] [SHOT_FOLDER]
+# usage: settings_e2e.sh PRISMORA_BINARY [SHOT_FOLDER]
 # Screenshots are kept in SHOT_FOLDER (default: a temporary folder, removed).
 set -u
 
 PROG=$(readlink -f "$1")
-NUM=${2:-61}
 WORK=$(mktemp -d /tmp/prismora-settings-e2e.XXXXXX)
-SHOTS=${3:-$WORK/shots}
+SHOTS=${2:-$WORK/shots}
 mkdir -p "$SHOTS" "$WORK/home" "$WORK/config/prismora" "$WORK/walls"
 export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
 STORE=$XDG_CONFIG_HOME/prismora/registry.reg

@@ -5,8 +5,7 @@
 # nothing waits a fixed time.
 #
 # usage: wine_e2e.sh <prismora.scr> <parent_window.exe> <wintool.exe>
-# environment: PRISMORA_E2E_DISPLAY_BASE  first X display number tried (71)
-#              PRISMORA_E2E_KEEP=1        keep the work folder (screenshots)
+# environment: PRISMORA_E2E_KEEP=1        keep the work folder (screenshots)
 #              PRISMORA_E2E_SHOTS=<dir>   copy the saver and settings screenshots there
 set -uo pipefail
 
