@@ -332,9 +332,9 @@ struct Algorithm8 : PlainFinish {
   }
 };
 
-// ---- Algorithm 9: shifted coordinates, sine and cosine pairs ----
-struct Algorithm9 : PlainFinish {
-  static constexpr int kLadder = 4;
+// The shifted coordinates of algorithms 9 and 10 with the sine of each plus
+// its phase and the cosine of each, computed once per column and per row.
+struct ShiftedSinCosTerms {
   struct ColumnTerms {
     float U;
     L sinUA, cosU;
@@ -356,6 +356,11 @@ struct Algorithm9 : PlainFinish {
     k.sinVB = x87::Sin(L(k.V) + L(x.PhaseB));
     k.cosV = x87::Cos(k.V);
   }
+};
+
+// ---- Algorithm 9: shifted coordinates, sine and cosine pairs ----
+struct Algorithm9 : PlainFinish, ShiftedSinCosTerms {
+  static constexpr int kLadder = 4;
 
   template <class Ctx, class T>
   static void AtPoint(Ctx& x, const ColumnTerms& kc, const RowTerms& kr, T& R, T& G, T& B) {
@@ -372,29 +377,8 @@ struct Algorithm9 : PlainFinish {
 };
 
 // ---- Algorithm 10: logarithms of a sine plus twice a cosine ----
-struct Algorithm10 : PlainFinish {
+struct Algorithm10 : PlainFinish, ShiftedSinCosTerms {
   static constexpr int kLadder = 4;
-  struct ColumnTerms {
-    float U;
-    L sinUA, cosU;
-  };
-  struct RowTerms {
-    float V;
-    L sinVB, cosV;
-  };
-
-  template <class Ctx>
-  static void ForColumn(ColumnTerms& k, const Ctx& x, int32_t c) {
-    k.U = ShiftedU(x, c);
-    k.sinUA = x87::Sin(L(k.U) + L(x.PhaseA));
-    k.cosU = x87::Cos(k.U);
-  }
-  template <class Ctx>
-  static void ForRow(RowTerms& k, const Ctx& x, int32_t r) {
-    k.V = ShiftedV(x, r);
-    k.sinVB = x87::Sin(L(k.V) + L(x.PhaseB));
-    k.cosV = x87::Cos(k.V);
-  }
 
   static L Channel(L s, L c) { return std::fabs(x87::Ln(std::fabs(s + 2 * c) + 0.4L)); }
 
