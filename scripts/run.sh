@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh native
+bash scripts/build.sh native prismora prismora-wallpaper
 if [[ -z "${DISPLAY:-}" ]]; then
   out="${TMPDIR:-/tmp}/prismora-wallpaper.bmp"
   echo "No display (DISPLAY is not set): rendering a wallpaper instead of running the saver."
