@@ -68,12 +68,3 @@ void BM_WallpaperCommand_3840x2160(benchmark::State& state) {
 BENCHMARK(BM_WallpaperCommand_3840x2160)->DenseRange(1, 12)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  Gradient::SetupFloatingPoint();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

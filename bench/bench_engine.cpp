@@ -69,12 +69,3 @@ BENCHMARK(BM_Render1600x1200)
     ->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  SetupFloatingPoint();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

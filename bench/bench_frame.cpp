@@ -123,12 +123,3 @@ BENCHMARK(BM_ClearSwapOnly)->Apply(Sizes);
 BENCHMARK(BM_Sweep)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  Gradient::SetupFloatingPoint();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/gradient.h"
 #include "host/Unit1.h"
 #include "platform/headless/headless.h"
+#include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
 #include "settings/settings.h"
 
@@ -28,11 +28,7 @@ struct Stored {
 class SaverFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::headless::Reset();
-    std::memset(static_cast<void*>(&Gradient::Pattern), 0, sizeof Gradient::Pattern);
-    Settings::WallpaperSizeChoice = 0;
-    Settings::RandomAlgorithm = false;
-    Settings::WallpaperFolder.clear();
+    ResetProcessState();
     StartCursor = ui::Point{};
     TheWorld().cursor = {500, 400};
   }

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
 #include "engine/gradient.h"
 #include "platform/headless/headless.h"
+#include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
 #include "settings/settings.h"
 #include "tools/Unit2.h"
@@ -40,11 +40,7 @@ struct Stored {
 class SettingsFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::headless::Reset();
-    std::memset(static_cast<void*>(&Gradient::Pattern), 0, sizeof Gradient::Pattern);
-    Settings::WallpaperSizeChoice = 0;
-    Settings::RandomAlgorithm = false;
-    Settings::WallpaperFolder.clear();
+    ResetProcessState();
     FrameCount = 0;
     start_ = fs::current_path();
     folder_ = MakeFolder(fs::temp_directory_path() /
