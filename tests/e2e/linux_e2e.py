@@ -10,7 +10,7 @@ started by process id. Screenshots are kept in the output folder.
 """
 import argparse
 import os
-import select
+import fcntl
 import shutil
 import signal
 import subprocess
@@ -50,29 +50,30 @@ class XServer:
     """Xvfb on a display number nobody uses, stopped by its pid."""
 
     def __enter__(self):
-        # -displayfd: Xvfb takes the first free display itself and writes its
-        # number when it is ready, so parallel runs never race for a number.
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
-             "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 15
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 0.2)
-            if ready:
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read_end)
-        if not number.strip().isdigit() or self.process.poll() is not None:
-            stop(self.process)
-            raise Failure("Xvfb did not start")
-        self.display = ":%d" % int(number)
-        return self
+        # Test runs choose and start their servers one at a time, under a lock
+        # they share, so two runs never pick the same number. (Xvfb's own
+        # -displayfd search removes other servers' sockets while it probes.)
+        # -noreset: otherwise the server resets when the readiness probe
+        # disconnects, and a client connecting during the reset is refused.
+        with open("/tmp/prismora-e2e-xvfb.lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            for number in range(100, 200):
+                if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                    continue
+                self.display = ":%d" % number
+                self.process = subprocess.Popen(
+                    ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT), "-nolisten", "tcp", "-noreset"],
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                try:
+                    wait_until(lambda: self.process.poll() is not None or subprocess.call(
+                        ["xdpyinfo", "-display", self.display],
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0, "Xvfb", 20)
+                except Failure:
+                    pass
+                if self.process.poll() is None:
+                    return self
+                stop(self.process)
+        raise Failure("Xvfb did not start")
 
     def __exit__(self, *exc):
         stop(self.process)
@@ -158,7 +159,14 @@ def expect_exit(p, code, what):
 def pointer(s):
     """The pointer's position. (Xvfb ignores pointer moves until a client
     window exists, so the tests move relative to where the pointer stands.)"""
-    shell = dict(l.split("=", 1) for l in s.xdotool("getmouselocation", "--shell").splitlines() if "=" in l)
+    # xdotool also looks up the window under the pointer; when that window is
+    # going away at the same moment (the saver ending), the query fails with
+    # BadWindow, and asking again answers.
+    def query():
+        r = s.tool("xdotool", "getmouselocation", "--shell")
+        return r.stdout if r.returncode == 0 else None
+    out = wait_until(query, "the pointer's position", 5)
+    shell = dict(l.split("=", 1) for l in out.splitlines() if "=" in l)
     return int(shell["X"]), int(shell["Y"])
 
 

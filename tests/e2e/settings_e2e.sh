@@ -38,15 +38,29 @@ wait_for() {
   done
 }
 
-# Xvfb on a display it picks itself (-displayfd: no race with other servers
-# starting at the same moment), stopped by its pid.
+# Xvfb on the first free display from :100, stopped by its pid. Test runs
+# choose and start their servers one at a time, under a lock they share, so two
+# runs never pick the same number (Xvfb's own -displayfd search removes other
+# servers' sockets while it probes, so it is not used). -noreset: otherwise the
+# server resets when the readiness probe disconnects, and a client that
+# connects during the reset is refused.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  if wait_for 15 sh -c "[ -s '$WORK/display' ] || ! kill -0 $XVFB_PID" && kill -0 "$XVFB_PID" 2>/dev/null; then
-    export DISPLAY=:$(tr -dc 0-9 <"$WORK/display")
-    wait_for 10 xdpyinfo && return 0
-  fi
+  local n
+  exec 9>/tmp/prismora-e2e-xvfb.lock
+  flock -w 60 9 || { echo "no lock for starting Xvfb"; exit 1; }
+  for ((n = 100; n < 200; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 9>&- &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    if wait_for 20 xdpyinfo; then
+      flock -u 9; exec 9>&-
+      return 0
+    fi
+    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+  done
+  flock -u 9; exec 9>&-
   echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1
 }
 
@@ -61,7 +75,9 @@ start_settings() {
   "$PROG" /c >"$WORK/app.log" 2>&1 &
   APP_PID=$!
   wait_for 15 xdotool search --onlyvisible --name '^Settings, Wallpaper Tools$' ||
-    { fail "the settings window did not appear"; cat "$WORK/app.log"; exit 1; }
+    { fail "the settings window did not appear (DISPLAY=$DISPLAY)"; cat "$WORK/app.log";
+      kill -0 "$XVFB_PID" 2>/dev/null && echo "Xvfb is running" || { echo "Xvfb has ended:"; cat "$WORK/xvfb.log"; }
+      exit 1; }
   MAIN=$(xdotool search --onlyvisible --name '^Settings, Wallpaper Tools$' | head -1)
   eval "$(xdotool getwindowgeometry --shell "$MAIN")"
   WX=$X WY=$Y

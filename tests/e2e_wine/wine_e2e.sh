@@ -45,14 +45,30 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Xvfb on the first free display from :100, stopped by its pid. Test runs
+# choose and start their servers one at a time, under a lock they share, so two
+# runs never pick the same number (Xvfb's own -displayfd search removes other
+# servers' sockets while it probes, so it is not used). -noreset: otherwise the
+# server resets when the readiness probe disconnects, and a client that
+# connects during the reset is refused.
 start_xvfb() {
-  # Xvfb picks a free display itself (-displayfd), so runs never race for one.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  wait_for 20 sh -c "[ -s '$WORK/display' ] || ! kill -0 $xvfb_pid" || return 1
-  kill -0 "$xvfb_pid" 2>/dev/null || return 1
-  export DISPLAY=":$(tr -dc 0-9 <"$WORK/display")"
-  wait_for 20 xdpyinfo
+  local n
+  exec 9>/tmp/prismora-e2e-xvfb.lock
+  flock -w 60 9 || { echo "no lock for starting Xvfb"; exit 1; }
+  for ((n = 100; n < 200; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 9>&- &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    if wait_for 20 xdpyinfo; then
+      flock -u 9; exec 9>&-
+      return 0
+    fi
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  done
+  flock -u 9; exec 9>&-
+  echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1
 }
 
 # ---- helpers around Wine ----
