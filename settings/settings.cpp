@@ -49,7 +49,7 @@ void ApplyFirstRunDefaults(int screenWidth, const std::string& defaultFolder,
 }  // namespace
 
 void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
-                  const SettingsVariables& vars) {
+                  const SettingsVariables& vars, FirstRun firstRun) {
   {
     Registry reg(store);
     if (reg.OpenKey(kSettingsKey)) ReadAll(reg, vars);
@@ -57,6 +57,7 @@ void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& de
   if (vars.Speed != 0 || vars.WallpaperSizeChoice != 0 || vars.Algorithm != 0) return;
 
   ApplyFirstRunDefaults(screenWidth, defaultFolder, vars);
+  if (firstRun == FirstRun::InMemory) return;
   Registry reg(store);
   if (!reg.CreateKey(kSettingsKey)) return;
   WriteChoices(reg, vars);

@@ -35,13 +35,19 @@ struct SettingsVariables {
 };
 SettingsVariables ProcessSettings();
 
+// What a first run does with its defaults: store them (the saver and the
+// settings window), or only use them (modes that must never write the store,
+// such as a hack that a screen-saver daemon runs).
+enum class FirstRun { Write, InMemory };
+
 // Reads "Speed", "Bright", "Algoritm", "Rands", "Path_Wall" in that order if
 // the key exists; when Speed, WallpaperSizeChoice and Algorithm are all 0
 // afterwards, sets the defaults (WallpaperSizeChoice from screenWidth, the
-// folder to defaultFolder if it is empty) and writes all five. A read or write
-// error raises PrismoraError at the failing value; what was read stays read.
+// folder to defaultFolder if it is empty) and, with FirstRun::Write, writes
+// all five. A read or write error raises PrismoraError at the failing value;
+// what was read stays read.
 void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
-                  const SettingsVariables& vars = ProcessSettings());
+                  const SettingsVariables& vars = ProcessSettings(), FirstRun firstRun = FirstRun::Write);
 
 // Writes "Speed", "Bright", "Algoritm", "Rands" (not "Path_Wall"). Does nothing
 // if the key cannot be created; a write error raises PrismoraError.

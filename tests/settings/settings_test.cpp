@@ -87,6 +87,18 @@ TEST_P(SettingsStoreTest, FirstRunWritesDefaultsWithSizeFromScreenWidth) {
   ExpectFirstRunValues(3, "C:\\Windows");
 }
 
+TEST_P(SettingsStoreTest, FirstRunInMemoryUsesTheDefaultsAndWritesNothing) {
+  Vars v;
+  Settings::LoadSettings(store(), 1280, "/home/someone", v.refs(), Settings::FirstRun::InMemory);
+  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(v.size, 5);
+  EXPECT_EQ(v.algorithm, 7);
+  EXPECT_TRUE(v.random);
+  EXPECT_EQ(v.folder, "/home/someone");
+  EXPECT_FALSE(store().OpenKey(kKey));  // no key was created
+  store().CloseKey();
+}
+
 TEST_P(SettingsStoreTest, FirstRunOnUnlistedWidthStoresSizeZero) {
   Vars v;
   Settings::LoadSettings(store(), 1920, "/home/someone", v.refs());
