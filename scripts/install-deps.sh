@@ -10,6 +10,9 @@ packages=(
   libfltk1.3-dev libstb-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   wine wine32 wine64
+  # 32-bit Mesa for Wine's opengl32: without it the Windows build draws nothing
+  # (recommends of wine32, which --no-install-recommends leaves out).
+  libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libglu1-mesa:i386
   xvfb xdotool x11-utils imagemagick
 )
 
