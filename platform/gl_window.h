@@ -18,10 +18,10 @@ enum class GLWindowPlace {
   // A child window of the parent at the parent's size at creation; it takes
   // no input (the parent's program keeps it) and ends with its parent.
   ChildOf,
-  // Drawing on the given window itself (0: the root window, the whole
-  // screen), following its size; no input is taken from it. Where the
-  // window's visual cannot take OpenGL, a child window that follows its size
-  // draws instead (never for the root window).
+  // Drawing over the whole of the given window, following its size, taking
+  // no input from it (0: the root window, the whole screen). A platform may
+  // draw on the window itself or on a child window of its own above the
+  // window's children (X11 does the latter, except on the root window).
   Into,
   // A topmost, screen-sized pop-up window that takes the keys.
   TopLevel,

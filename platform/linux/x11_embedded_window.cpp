@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string>
 
 #include "platform/linux/glx_context.h"
 #include "platform/linux/x11_gl_window.h"
@@ -97,6 +98,7 @@ class X11GLWindow : public GLWindow {
   Window own_ = 0;        // a window of our own, if we made one
   Window drawable_ = 0;   // where GL draws: own_, or the given window
   bool followParent_ = false;
+  std::string title_;
   GLXContext context_ = nullptr;
   int width_ = 0, height_ = 0;
   bool gone_ = false, exposed_ = false;
@@ -128,6 +130,7 @@ bool X11GLWindow::OpenConnection() {
 GLWindowResult X11GLWindow::Create(GLWindowPlace place, NativeHandle parent, const PixelFormat& format,
                                    const char* title) {
   if (!d_ && !OpenConnection()) return GLWindowResult::NoDisplay;
+  title_ = title ? title : "";
   const Window root = DefaultRootWindow(d_);
   Window target = place == GLWindowPlace::TopLevel || !parent ? root : static_cast<Window>(parent);
   XWindowAttributes a{};
@@ -140,7 +143,6 @@ GLWindowResult X11GLWindow::Create(GLWindowPlace place, NativeHandle parent, con
   const long mask = ExposureMask | StructureNotifyMask | (topLevel ? KeyPressMask : 0);
   const GLWindowResult r = MakeOwnWindow(topLevel ? 0 : target, visual, mask, a.width, a.height);
   if (visual) XFree(visual);
-  if (r == GLWindowResult::Created && title) XStoreName(d_, own_, title);
   if (r == GLWindowResult::Created && topLevel) {
     XRaiseWindow(d_, own_);
     XSetInputFocus(d_, own_, RevertToParent, CurrentTime);
@@ -157,6 +159,7 @@ GLWindowResult X11GLWindow::MakeOwnWindow(Window parent, XVisualInfo* visual, lo
   if (parent) XSelectInput(d_, parent, StructureNotifyMask);  // to learn of the parent's end and size
   XSync(d_, False);
   if (!own_ || lastErrorCode) return GLWindowResult::Failed;
+  XStoreName(d_, own_, title_.c_str());
   parent_ = parent;
   drawable_ = own_;
   width_ = width < 1 ? 1 : width;
@@ -166,19 +169,21 @@ GLWindowResult X11GLWindow::MakeOwnWindow(Window parent, XVisualInfo* visual, lo
   return GLWindowResult::Created;
 }
 
-// Drawing on the given window: its own visual when OpenGL can use it, else a
-// child window that keeps its size (the root window gets none: that would be
-// a window of our own over the whole desktop).
+// Drawing on the given window: a child window of our own over all of it,
+// kept at its size and above the window's own children (an application's
+// window is often covered by its widgets' windows), with the visual we
+// choose. The root window gets none, as that would be a window of our own
+// over the whole desktop: we draw on it directly, with its own visual.
 GLWindowResult X11GLWindow::TakeWindow(Window target, const XWindowAttributes& a, const PixelFormat& format) {
-  XVisualInfo* visual = GLVisualOf(d_, a);
-  if (!visual) {
-    if (target == DefaultRootWindow(d_)) return GLWindowResult::Failed;
-    visual = glx::ChooseVisual(d_, DefaultScreen(d_), format.colourBits, format.depthBits);
+  if (target != DefaultRootWindow(d_)) {
+    XVisualInfo* visual = glx::ChooseVisual(d_, DefaultScreen(d_), format.colourBits, format.depthBits);
     followParent_ = true;
     const GLWindowResult r = MakeOwnWindow(target, visual, ExposureMask | StructureNotifyMask, a.width, a.height);
     if (visual) XFree(visual);
     return r;
   }
+  XVisualInfo* visual = GLVisualOf(d_, a);
+  if (!visual) return GLWindowResult::Failed;
   lastErrorCode = 0;
   XSelectInput(d_, target, ExposureMask | StructureNotifyMask);
   context_ = glx::CreateContext(d_, visual);
