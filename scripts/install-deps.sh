@@ -14,6 +14,9 @@ packages=(
   # (recommends of wine32, which --no-install-recommends leaves out).
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libglu1-mesa:i386
   xvfb xdotool x11-utils imagemagick
+  # The screen-saver daemons the embedded mode runs under, xrandr to split the
+  # test screen into monitors, and xclock as another program's window.
+  xscreensaver xscreensaver-gl xsecurelock x11-xserver-utils x11-apps
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
