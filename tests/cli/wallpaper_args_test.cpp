@@ -130,6 +130,14 @@ TEST(WallpaperArgs, HelpNeedsNoOutput) {
   EXPECT_TRUE(r.args.help);
 }
 
+TEST(WallpaperArgs, VersionNeedsNoOutputAndTheUsageNamesIt) {
+  const ParseResult r = Parse({"--version"});
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(r.args.version);
+  EXPECT_FALSE(r.args.help);
+  EXPECT_NE(std::string(WallpaperCli::kUsage).find("--version"), std::string::npos);
+}
+
 TEST(WallpaperArgs, PngIsChosenByTheEndingInAnyCase) {
   EXPECT_TRUE(WallpaperCli::WantsPng("a.png"));
   EXPECT_TRUE(WallpaperCli::WantsPng("dir.x/A.PnG"));
