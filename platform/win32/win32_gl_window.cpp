@@ -7,6 +7,8 @@
 // daemon hack mode: drawing on another program's window is not offered.
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/gl_window.h"
 #include "platform/win32/win32_internal.h"
 
@@ -63,7 +65,7 @@ class Win32GLWindow : public GLWindow {
   HDC dc_ = nullptr;
   HGLRC rc_ = nullptr;
   int width_ = 0, height_ = 0;
-  volatile bool endRequested_ = false;
+  std::atomic<bool> endRequested_{false};  // set by the pump thread
 };
 
 void RegisterGLWindowClass() {
