@@ -100,6 +100,7 @@ class X11GLWindow : public GLWindow {
   bool followParent_ = false;
   std::string title_;
   GLXContext context_ = nullptr;
+  bool madeContext_ = false;
   int width_ = 0, height_ = 0;
   bool gone_ = false, exposed_ = false;
   int wakeRead_ = -1, wakeWrite_ = -1;
@@ -112,7 +113,10 @@ X11GLWindow::~X11GLWindow() {
   signalTarget.compare_exchange_strong(self, nullptr);
   if (wakeRead_ >= 0) close(wakeRead_);
   if (wakeWrite_ >= 0) close(wakeWrite_);
-  if (d_) XCloseDisplay(d_);
+  // Once a context was made, the connection stays open until the process
+  // ends, which follows at once: closing it unloads Mesa's driver, whose
+  // caches would then be reported as leaks in sanitizer builds.
+  if (d_ && !madeContext_) XCloseDisplay(d_);
 }
 
 bool X11GLWindow::OpenConnection() {
@@ -165,6 +169,7 @@ GLWindowResult X11GLWindow::MakeOwnWindow(Window parent, XVisualInfo* visual, lo
   width_ = width < 1 ? 1 : width;
   height_ = height < 1 ? 1 : height;
   context_ = glx::CreateContext(d_, visual);
+  madeContext_ = context_ != nullptr;
   glx::MakeCurrent(d_, drawable_, context_);
   return GLWindowResult::Created;
 }
@@ -187,6 +192,7 @@ GLWindowResult X11GLWindow::TakeWindow(Window target, const XWindowAttributes& a
   lastErrorCode = 0;
   XSelectInput(d_, target, ExposureMask | StructureNotifyMask);
   context_ = glx::CreateContext(d_, visual);
+  madeContext_ = context_ != nullptr;
   XFree(visual);
   XSync(d_, False);
   if (lastErrorCode) return GLWindowResult::Failed;
