@@ -14,6 +14,8 @@ packages=(
   # (recommends of wine32, which --no-install-recommends leaves out).
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libglu1-mesa:i386
   xvfb xdotool x11-utils imagemagick
+  # The monitors (XRandR, Xinerama) and, for the tests, the xrandr command.
+  libxrandr-dev libxinerama-dev x11-xserver-utils
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
