@@ -40,7 +40,7 @@ class LabelBox : public Fl_Box {
   void Fit() {
     int tw = 0, th = 0;
     measure_label(tw, th);
-    const int width = std::max(designWidth_, tw + 2);
+    const int width = std::max(designWidth_, tw + 2 * kTextInset);
     int left = x();
     if (window() && left + width > window()->w()) left = std::max(0, window()->w() - width);
     if (width == w() && left == x()) return;
@@ -49,6 +49,8 @@ class LabelBox : public Fl_Box {
   }
 
  private:
+  // FLTK draws a left-aligned label this far in from either side.
+  static constexpr int kTextInset = 3;
   int designWidth_;
 };
 
