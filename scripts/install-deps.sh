@@ -16,6 +16,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   # The monitors (XRandR, Xinerama) and, for the tests, the xrandr command.
   libxrandr-dev libxinerama-dev x11-xserver-utils
+  # What Wine's 32-bit X11 driver reads the monitors with (more recommends of wine32).
+  libxinerama1:i386 libxrandr2:i386
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
