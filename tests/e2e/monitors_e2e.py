@@ -85,7 +85,7 @@ def test_two_monitors(s):
     s.save(first, (e2e.WIDTH, e2e.HEIGHT), "first")
     s.save(second, (e2e.WIDTH, e2e.HEIGHT), "second")
     off = lit_fraction(rect_pixels(s, OFF_MONITOR))
-    if off > 0.01:
+    if off > 0:  # not one pixel: each monitor's picture stays within it
         raise Failure("the corner on no monitor is lit (%.3f)" % off)
     print("monitor A lit %.3f, B lit %.3f, changed %.3f" % (
         lit_fraction(rect_pixels(s, MONITOR_A)), lit_fraction(rect_pixels(s, MONITOR_B)),
