@@ -459,6 +459,7 @@ struct DesktopGeometry {
   std::vector<Rect> monitors;
 };
 DesktopGeometry Desktop();
+
 Point CursorPos();
 // ShowCursor: the display count after the change (the cursor shows at >= 0).
 int ShowCursor(bool show);

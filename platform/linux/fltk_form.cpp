@@ -156,9 +156,9 @@ void FltkForm::SetBounds(const Rect& outer) {
   if (window_->shown()) PlaceExactly();
 }
 
-// FLTK moves a new top-level window into the Xinerama head its corner lies
-// on (a desktop-wide window at the origin ends up on the last head); the
-// X window is put back where it was asked to be.
+// FLTK keeps a new top-level window within one Xinerama head (on a desk of
+// 1024 and 1280 pixels side by side, a desktop-wide window at the origin was
+// mapped at +1024+0); the X window is put back where it was asked to be.
 void FltkForm::PlaceExactly() {
   const Rect& b = bounds_;
   window_->resize(b.left, b.top, b.width, b.height);  // FLTK's idea of the window
