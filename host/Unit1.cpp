@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/gradient.h"
+#include "host/saver_frame.h"
 #include "platform/password_hooks.h"
 #include "settings/settings.h"
 
@@ -52,7 +53,9 @@ void TForm1::FormCreate() {
   }
   Gradient::SeedRandomFromClock();
   if (Settings::RandomAlgorithm) Gradient::Pattern.Algorithm = Gradient::Random(12) + 1;
-  SetOuterSize(ui::ScreenWidth(), ui::ScreenHeight());
+  // The screen's size, or with several monitors the desktop that holds them.
+  layout_ = LayOutSaver(ui::Desktop());
+  SetBounds(layout_.window);
   Gradient::InitPattern(Gradient::Pattern, kGridColumns, kGridRows);
   StartCursor = ui::CursorPos();
   ui::SetScreenSaverRunning(true);
@@ -60,15 +63,19 @@ void TForm1::FormCreate() {
   if (settingsError) std::rethrow_exception(settingsError);
 }
 
+// The viewport of the set-up is the primary monitor's: with one monitor,
+// the whole window, and the frames set no other.
 void TForm1::FormShow() {
   Surface = std::make_unique<ui::GLSurface>(*this, ui::Rect{0, 0, ClientWidth(), ClientHeight()});
-  live::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, ui::Rect{0, 0, ClientWidth(), ClientHeight()}, 0.0f);
+  const ui::Rect whole{0, 0, ClientWidth(), ClientHeight()};
+  const ui::Rect viewport = layout_.viewports.empty() ? whole : layout_.viewports.front();
+  live::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, viewport, 0.0f);
 }
 
 void TForm1::TimerTimer() {
   // Ticks that were already due when the window went away draw nothing.
   if (Freed() || !Surface) return;
-  live::DrawLiveFrame(*Surface);
+  DrawSaverFrame(*Surface, layout_.viewports);
   frameRateLog_.Frame();
 }
 

@@ -1,5 +1,6 @@
-// Module Unit1: the full-screen saver window TForm1. It covers the screen,
-// hides the cursor, tells the system that a screen saver runs and draws a
+// Module Unit1: the full-screen saver window TForm1. It covers every monitor
+// (one window over the desktop, the whole pattern on each monitor), hides the
+// cursor, tells the system that a screen saver runs and draws a
 // frame of the live pattern every 10 ms; a key, or the mouse moving more than
 // 15 pixels along either axis from where it stood, asks the password check
 // whether the saver may end. Written against ui.h only.
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "live/live_frame.h"
+#include "host/saver_layout.h"
 #include "platform/ui.h"
 #include "settings/registry.h"
 
@@ -37,6 +39,8 @@ class TForm1 : public ui::Form {
   ui::Timer Timer;
   // DeviceContext and RenderContext: made when the window is first shown.
   std::unique_ptr<ui::GLSurface> Surface;
+  // The window over the desktop and a viewport per monitor, from creation.
+  const SaverLayout& Layout() const { return layout_; }
 
  private:
   void AcceptInput();
@@ -45,4 +49,5 @@ class TForm1 : public ui::Form {
   Settings::RegistryBackend& store_;
   std::string defaultFolder_;
   live::FrameRateLog frameRateLog_;
+  SaverLayout layout_;
 };

@@ -106,6 +106,9 @@ class NativeForm {
   virtual void Close() = 0;  // asks for a close: the form's close query runs
   virtual void Destroy() = 0;
   virtual void SetOuterSize(int width, int height) = 0;
+  // Places the window's outer rectangle exactly there, in desktop coordinates
+  // (see Desktop()), instead of centring it.
+  virtual void SetBounds(const Rect& outer) = 0;
   virtual void SetCaption(const std::string&) = 0;
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
@@ -154,6 +157,7 @@ class Form {
   void Close();    // close request: FormCloseQuery, then FormClose
   void Destroy();  // the window goes away without a close query
   void SetOuterSize(int width, int height);
+  void SetBounds(const Rect& outer);
   void SetCaption(const std::string& caption);
   int ClientWidth() const;
   int ClientHeight() const;
@@ -442,8 +446,21 @@ void PlatformRunLoop();
 void PlatformQuit();
 void PlatformMessageBox(const std::string& title, const std::string& message);
 
+// The screen's width and height: the primary monitor's.
 int ScreenWidth();
 int ScreenHeight();
+
+// The desktop the full-screen saver covers, in desktop coordinates (those of
+// the cursor position): `bounds` holds every monitor (the X root window; the
+// Windows virtual screen, whose origin may be negative), and `monitors` lists
+// each monitor's rectangle, the primary first. A system that reports no
+// monitors gives the whole screen as one.
+struct DesktopGeometry {
+  Rect bounds;
+  std::vector<Rect> monitors;
+};
+DesktopGeometry Desktop();
+
 Point CursorPos();
 // ShowCursor: the display count after the change (the cursor shows at >= 0).
 int ShowCursor(bool show);

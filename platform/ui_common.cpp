@@ -92,6 +92,7 @@ void Form::Destroy() {
 }
 
 void Form::SetOuterSize(int width, int height) { native_->SetOuterSize(width, height); }
+void Form::SetBounds(const Rect& outer) { native_->SetBounds(outer); }
 void Form::SetCaption(const std::string& caption) {
   design_.caption = caption;
   native_->SetCaption(caption);

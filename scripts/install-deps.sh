@@ -17,6 +17,10 @@ packages=(
   # The screen-saver daemons the embedded mode runs under, xrandr to split the
   # test screen into monitors, and xclock as another program's window.
   xscreensaver xscreensaver-gl xsecurelock x11-xserver-utils x11-apps
+  # The monitors (XRandR, Xinerama) and, for the tests, the xrandr command.
+  libxrandr-dev libxinerama-dev
+  # What Wine's 32-bit X11 driver reads the monitors with (more recommends of wine32).
+  libxinerama1:i386 libxrandr2:i386
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -117,8 +117,10 @@ void TForm2::ApplySettingsToControls() {
 }
 
 // Steps 7 to 11: the export size from the screen or the size table, the
-// marker, the captions, then the cap to the rasteriser's planes. The caption
-// keeps the uncapped size.
+// marker, the captions, then the cap. The screen's own size is exported as it
+// is (the export gives it planes of its own), so caption and picture agree;
+// only a side beyond the export's limit of 16384 is cut, the caption keeping
+// the uncut size.
 void TForm2::SetUpWallpaperSize() {
   WallpaperWidth = ui::ScreenWidth();
   WallpaperHeight = ui::ScreenHeight();
@@ -126,8 +128,8 @@ void TForm2::SetUpWallpaperSize() {
   DesktopMarker = MarkerFor(ui::ScreenWidth(), WallpaperWidth);
   StaticText3.SetText("Algorithm " + std::to_string(Gradient::Pattern.Algorithm));
   ShowSizeCaption();
-  WallpaperWidth = std::min(WallpaperWidth, kMaxWidth);
-  WallpaperHeight = std::min(WallpaperHeight, kMaxHeight);
+  WallpaperWidth = std::min(WallpaperWidth, kMaxSide);
+  WallpaperHeight = std::min(WallpaperHeight, kMaxSide);
 }
 
 void TForm2::ShowSizeCaption() { StaticText7.SetText(SizeCaption(WallpaperWidth, WallpaperHeight, DesktopMarker)); }

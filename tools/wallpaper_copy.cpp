@@ -3,7 +3,7 @@
 // on them.
 #include "tools/wallpaper_copy.h"
 
-#include <vector>
+#include <new>
 
 namespace DIB {
 
@@ -22,16 +22,28 @@ void CopySamplesToImage(const Gradient::PlaneView& planes, int32_t W, int32_t H,
   }
 }
 
+namespace {
+
+size_t SampleCount(int32_t W, int32_t H) {
+  if (W < 1 || H < 1 || W > SamplePlanes::kMaxSide || H > SamplePlanes::kMaxSide) throw std::bad_alloc();
+  return (static_cast<size_t>(W) + 1) * (static_cast<size_t>(H) + 1);
+}
+
+}  // namespace
+
+SamplePlanes::SamplePlanes(int32_t W, int32_t H)
+    : stride_(W + 1), r_(SampleCount(W, H)), g_(r_.size()), b_(r_.size()) {}
+
+Gradient::PlaneView SamplePlanes::View() { return Gradient::PlaneView{r_.data(), g_.data(), b_.data(), stride_}; }
+
 void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                           ProgressFn progress, void* user) {
   image.SetBitCount(24);
   image.SetWidth(W);
   image.SetHeight(H);
-  const size_t stride = static_cast<size_t>(W) + 1;
-  const size_t count = stride * (static_cast<size_t>(H) + 1);
   {
-    std::vector<uint16_t> r(count), g(count), b(count);
-    const Gradient::PlaneView planes{r.data(), g.data(), b.data(), static_cast<int32_t>(stride)};
+    SamplePlanes samples(W, H);
+    const Gradient::PlaneView planes = samples.View();
     s.GridColumns = W;
     s.GridRows = H;
     Gradient::RenderWallpaperInto(s, planes, threads, progress, user);

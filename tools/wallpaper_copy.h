@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/gradient.h"
 #include "tools/dib.h"
@@ -18,6 +19,20 @@ namespace DIB {
 // shows, and the bottom image row shows sample row 1. Only the low 8 bits of
 // each element count. The image should be W x H at 24 bits.
 void CopySamplesToImage(const Gradient::PlaneView& planes, int32_t W, int32_t H, TDIB& image);
+
+// Planes of (H + 1) x (W + 1) samples per colour for a picture of W x H, for
+// sizes beyond the static planes. std::bad_alloc when memory is short, and
+// for a side beyond 16384, the largest picture any export makes.
+class SamplePlanes {
+ public:
+  static constexpr int32_t kMaxSide = 16384;
+  SamplePlanes(int32_t W, int32_t H);
+  Gradient::PlaneView View();
+
+ private:
+  int32_t stride_;
+  std::vector<uint16_t> r_, g_, b_;
+};
 
 using ProgressFn = void (*)(int percent, void* user);
 

@@ -31,7 +31,9 @@ std::string SizeCaption(int32_t width, int32_t height, const std::string& marker
   return std::to_string(width) + "x" + std::to_string(height) + marker;
 }
 
-void RenderIntoImage(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
+namespace {
+
+void RenderWithStaticPlanes(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
   image.SetWidth(W);
   image.SetHeight(H);
   // Not W - 1 x H - 1: the rasteriser takes (W + 1) x (H + 1) samples.
@@ -39,6 +41,25 @@ void RenderIntoImage(Gradient::PatternState& state, DIB::TDIB& image, int32_t W,
   state.GridRows = H;
   Gradient::RenderWallpaper(state);
   DIB::CopySamplesToImage(Gradient::WallpaperPlanesView(), W, H, image);
+}
+
+void RenderWithOwnPlanes(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
+  DIB::SamplePlanes planes(W, H);  // first: a refusal leaves the image alone
+  image.SetWidth(W);
+  image.SetHeight(H);
+  state.GridColumns = W;
+  state.GridRows = H;
+  Gradient::RenderWallpaperInto(state, planes.View());
+  DIB::CopySamplesToImage(planes.View(), W, H, image);
+}
+
+}  // namespace
+
+void RenderIntoImage(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
+  if (W <= kStaticPlanesWidth && H <= kStaticPlanesHeight)
+    RenderWithStaticPlanes(state, image, W, H);
+  else
+    RenderWithOwnPlanes(state, image, W, H);
 }
 
 std::string WallpaperFileName(const std::string& typed) {

@@ -26,9 +26,12 @@ extern std::unique_ptr<DIB::TDIB> WallpaperImage;
 extern int32_t SaveCounter;
 
 constexpr const char* kDesktopMarker = "-Your Desktop";
-// The rasteriser's static planes hold at most 1600 x 1200 pixels.
-constexpr int32_t kMaxWidth = 1600;
-constexpr int32_t kMaxHeight = 1200;
+// The rasteriser's static planes hold at most 1600 x 1200 pixels: every size
+// of the table. A larger picture (the desktop's size) gets planes of its own.
+constexpr int32_t kStaticPlanesWidth = Gradient::kWallpaperColumns - 1;
+constexpr int32_t kStaticPlanesHeight = Gradient::kWallpaperRows - 1;
+// The export's largest picture, per side: the wallpaper command's limit.
+constexpr int32_t kMaxSide = 16384;
 // The settings window's live grid.
 constexpr int32_t kPreviewColumns = 120;
 constexpr int32_t kPreviewRows = 90;
@@ -44,10 +47,13 @@ std::string MarkerFor(int screenWidth, int32_t wallpaperWidth);
 std::string SizeCaption(int32_t width, int32_t height, const std::string& marker);
 
 // Export steps 2 to 5: the image becomes W x H (width first, then height), the
-// grid W x H, RenderWallpaper sweeps the current pattern into WallpaperPlanes
-// and the samples are copied into the image. W and H must be 1..1600 and
-// 1..1200. When the image cannot be resized (std::bad_alloc) nothing else is
-// touched: the grid keeps its size and the error propagates.
+// grid W x H, the rasteriser sweeps the current pattern and the samples are
+// copied into the image. Up to 1600 x 1200 the sweep goes into the static
+// WallpaperPlanes (RenderWallpaper); beyond, into planes allocated for the
+// picture and freed after the copy, with the same bytes. W and H: 1..16384.
+// When memory is short (std::bad_alloc, from the planes or the image) nothing
+// else is touched: the grid keeps its size, a failure of the planes leaves
+// the image as it was, and the error propagates.
 void RenderIntoImage(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H);
 
 // The file the save dialog writes for the name typed: the name with ".bmp"

@@ -1,5 +1,5 @@
 // Test access to the headless windowing layer: a virtual clock that fires the
-// timers, a settable screen, cursor and active window, the message boxes
+// timers, a settable screen and monitors, cursor and active window, the message boxes
 // shown and a log of the platform calls in the order they were made.
 #pragma once
 
@@ -13,13 +13,19 @@ namespace ui::headless {
 struct SurfaceRecord {
   bool created = false;
   PixelFormat format;
-  int viewportX = 0, viewportY = 0, viewportW = 0, viewportH = 0;
+  int viewportX = 0, viewportY = 0, viewportW = 0, viewportH = 0;  // the last viewport
+  std::vector<Rect> viewports;  // every viewport set, in order (left, top = GL x, y)
   int swaps = 0;
 };
 
 struct World {
   int screenWidth = 1024;
   int screenHeight = 768;
+  // The monitors, primary first, in desktop coordinates; none means the
+  // screen alone at (0, 0). The desktop's bounds: empty means the rectangle
+  // holding every monitor.
+  std::vector<Rect> monitors;
+  Rect desktop;
   Point cursor;
   int cursorCount = 0;         // the system's cursor display count
   bool screenSaverRunning = false;
@@ -39,6 +45,8 @@ void Reset();
 void AdvanceTime(int ms);
 // Makes the form the active (foreground, focused) window, or not.
 void SetActive(Form& form, bool active);
+// Where the form's window was last placed with SetBounds (desktop coordinates).
+Rect BoundsOf(const Form& form);
 // The surface record of a form (created on demand).
 SurfaceRecord& SurfaceOf(const Form& form);
 // True when the timer is running on the virtual clock.

@@ -97,6 +97,14 @@ class HeadlessForm : public NativeForm {
     height_ = height;
     Log("SetOuterSize " + std::to_string(width) + "x" + std::to_string(height));
   }
+  void SetBounds(const Rect& outer) override {
+    bounds_ = outer;
+    width_ = outer.width;
+    height_ = outer.height;
+    Log("SetBounds " + std::to_string(outer.left) + "," + std::to_string(outer.top) + " " +
+        std::to_string(outer.width) + "x" + std::to_string(outer.height));
+  }
+  Rect Bounds() const { return bounds_; }
   void SetCaption(const std::string&) override {}
   int ClientWidth() const override { return width_; }
   int ClientHeight() const override { return height_; }
@@ -109,6 +117,7 @@ class HeadlessForm : public NativeForm {
   bool visible_ = false;
   bool active_ = false;
   int width_ = 0, height_ = 0;
+  Rect bounds_;
 };
 
 class HeadlessControl : public NativeControl {};
@@ -147,6 +156,7 @@ class HeadlessSurface : public NativeSurface {
     s.viewportY = y;
     s.viewportW = w;
     s.viewportH = h;
+    s.viewports.push_back(Rect{x, y, w, h});
   }
   void Swap() override { ++headless::SurfaceOf(form_).swaps; }
   void Release() override {
@@ -165,6 +175,8 @@ class HeadlessSurface : public NativeSurface {
 namespace headless {
 
 void SetActive(Form& form, bool active) { static_cast<HeadlessForm&>(form.Native()).SetActive(active); }
+
+Rect BoundsOf(const Form& form) { return static_cast<const HeadlessForm&>(form.Native()).Bounds(); }
 
 bool TimerRunning(const Timer& timer) {
   for (TimerEntry* t : Timers())
@@ -191,6 +203,24 @@ void PlatformMessageBox(const std::string& title, const std::string& message) {
 
 int ScreenWidth() { return TheWorld().screenWidth; }
 int ScreenHeight() { return TheWorld().screenHeight; }
+
+DesktopGeometry Desktop() {
+  const headless::World& w = TheWorld();
+  DesktopGeometry d;
+  d.monitors = w.monitors;
+  if (d.monitors.empty()) d.monitors.push_back(Rect{0, 0, w.screenWidth, w.screenHeight});
+  d.bounds = w.desktop;
+  if (d.bounds.width > 0 && d.bounds.height > 0) return d;
+  int left = d.monitors[0].left, top = d.monitors[0].top, right = left, bottom = top;
+  for (const Rect& m : d.monitors) {
+    left = std::min(left, m.left);
+    top = std::min(top, m.top);
+    right = std::max(right, m.left + m.width);
+    bottom = std::max(bottom, m.top + m.height);
+  }
+  d.bounds = Rect{left, top, right - left, bottom - top};
+  return d;
+}
 Point CursorPos() { return TheWorld().cursor; }
 int ShowCursor(bool show) {
   TheWorld().cursorCount += show ? 1 : -1;

@@ -1,7 +1,7 @@
 // The Linux application services on FLTK and Xlib: the message loop, the
-// screen size, the cursor position and visibility, and the X server's own
-// screen saver. Windows, controls, timers, GL surfaces and the message box
-// have files of their own.
+// cursor position and visibility, and the X server's own
+// screen saver. Windows, controls, timers, GL surfaces, the message box and
+// the monitors have files of their own.
 #include "platform/linux/fltk_internal.h"
 
 #include <FL/x.H>
@@ -104,16 +104,6 @@ void PlatformRunLoop() {
 void PlatformQuit() {
   fltk::quitRequested = true;
   Fl::awake();
-}
-
-int ScreenWidth() {
-  Display* d = TheDisplay();
-  return DisplayWidth(d, DefaultScreen(d));
-}
-
-int ScreenHeight() {
-  Display* d = TheDisplay();
-  return DisplayHeight(d, DefaultScreen(d));
 }
 
 Point CursorPos() {

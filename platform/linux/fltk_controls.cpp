@@ -27,6 +27,10 @@ namespace {
 // ---- Widgets that FLTK lacks in the shape the forms were designed with ----
 
 // A text label that grows to fit its text (never below its designed width).
+// One that would then run past its window's right edge moves left until it
+// fits, and stays there: the fonts that stand in for Arial here are wider,
+// and the FPS readout by the edge must show "FPS 100" whole without jumping
+// each time its number gains or loses a digit.
 class LabelBox : public Fl_Box {
  public:
   LabelBox(int x, int y, int w, int h) : Fl_Box(x, y, w, h), designWidth_(w) {
@@ -36,13 +40,17 @@ class LabelBox : public Fl_Box {
   void Fit() {
     int tw = 0, th = 0;
     measure_label(tw, th);
-    const int width = std::max(designWidth_, tw + 2);
-    if (width == w()) return;
+    const int width = std::max(designWidth_, tw + 2 * kTextInset);
+    int left = x();
+    if (window() && left + width > window()->w()) left = std::max(0, window()->w() - width);
+    if (width == w() && left == x()) return;
     if (window()) window()->damage(FL_DAMAGE_ALL, x(), y(), w(), h());  // clear the old extent
-    size(width, h());
+    resize(left, y(), width, h());
   }
 
  private:
+  // FLTK draws a left-aligned label this far in from either side.
+  static constexpr int kTextInset = 3;
   int designWidth_;
 };
 

@@ -60,6 +60,7 @@ class FltkForm : public NativeForm {
   void Close() override { form_.NativeCloseRequest(); }
   void Destroy() override { Hide(); }
   void SetOuterSize(int width, int height) override;
+  void SetBounds(const Rect& outer) override;
   void SetCaption(const std::string& caption) override { window_->copy_label(caption.c_str()); }
   int ClientWidth() const override { return window_->w(); }
   int ClientHeight() const override { return window_->h(); }
@@ -73,12 +74,15 @@ class FltkForm : public NativeForm {
     return form_.Design().border == BorderStyle::None && form_.Design().stayOnTop;
   }
   void PrepareForShow();
+  void PlaceExactly();
   void TakeKeyboard();
   void ReleaseGrab();
 
   Form& form_;
   FormWindow* window_;
   bool grabbed_ = false;
+  bool placed_ = false;  // SetBounds chose the position: no centring
+  Rect bounds_;          // the client rectangle SetBounds asked for
 };
 
 void FltkForm::PrepareForShow() {
@@ -90,14 +94,17 @@ void FltkForm::PrepareForShow() {
   if (design.border == BorderStyle::Dialog) window_->set_non_modal();
   if (design.border != BorderStyle::None)
     window_->size_range(window_->w(), window_->h(), window_->w(), window_->h());
-  if (design.screenCentre)
-    window_->position((ScreenWidth() - window_->w()) / 2, (ScreenHeight() - window_->h()) / 2);
+  if (design.screenCentre && !placed_) {
+    const Point at = CentredOnPrimary(window_->w(), window_->h());
+    window_->position(at.x, at.y);
+  }
   window_->copy_label(design.caption.c_str());
 }
 
 void FltkForm::Show() {
   if (!window_->shown()) PrepareForShow();
   window_->show();
+  if (placed_) PlaceExactly();
   ApplyCursor(window_);
   Display* d = TheDisplay();
   XSync(d, False);  // the map request has reached the server
@@ -133,6 +140,30 @@ void FltkForm::SetOuterSize(int width, int height) {
   window_->size_range(1, 1);
   window_->size(width, height);
   if (form_.Design().border != BorderStyle::None) window_->size_range(width, height, width, height);
+}
+
+void FltkForm::SetBounds(const Rect& outer) {
+  Rect client = outer;
+  if (form_.Design().border != BorderStyle::None) {
+    client.width -= kFrameWidth;
+    client.height -= kFrameHeight;
+  }
+  if (client.width < 1 || client.height < 1) return;
+  placed_ = true;
+  bounds_ = client;
+  window_->size_range(1, 1);
+  window_->resize(client.left, client.top, client.width, client.height);
+  if (window_->shown()) PlaceExactly();
+}
+
+// FLTK keeps a new top-level window within one Xinerama head (on a desk of
+// 1024 and 1280 pixels side by side, a desktop-wide window at the origin was
+// mapped at +1024+0); the X window is put back where it was asked to be.
+void FltkForm::PlaceExactly() {
+  const Rect& b = bounds_;
+  window_->resize(b.left, b.top, b.width, b.height);  // FLTK's idea of the window
+  XMoveResizeWindow(TheDisplay(), fl_xid(window_), b.left, b.top, static_cast<unsigned>(b.width),
+                    static_cast<unsigned>(b.height));
 }
 
 bool FltkForm::Active() const {

@@ -41,6 +41,9 @@ int VirtualKeyOf(int flKey);
 bool CursorHidden();
 void ApplyCursor(Fl_Window* window);
 
+// Where a window of this size stands centred on the primary monitor.
+Point CentredOnPrimary(int width, int height);
+
 // A Windows colour value (red in the low byte) as an FLTK colour.
 Fl_Color ToFlColour(Colour colour);
 // The FLTK font index for a face and weight; fontconfig stands in a bold

@@ -57,7 +57,8 @@ void PlatformMessageBox(const std::string& title, const std::string& message) {
   ok.callback(CloseBox);
   box.end();
   box.set_modal();
-  box.position((ScreenWidth() - width) / 2, (ScreenHeight() - height) / 2);
+  const Point at = fltk::CentredOnPrimary(width, height);
+  box.position(at.x, at.y);
   box.show();
   TakeFocusIfMapped(box);
   while (box.shown()) Fl::wait();

@@ -103,6 +103,10 @@ class Win32Form : public NativeForm {
     else
       SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  // The saver over the virtual screen: its origin may be negative.
+  void SetBounds(const Rect& outer) override {
+    SetWindowPos(hwnd_, nullptr, outer.left, outer.top, outer.width, outer.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   void SetCaption(const std::string& caption) override { SetWindowTextA(hwnd_, caption.c_str()); }
   int ClientWidth() const override { return ClientRect().right; }
   int ClientHeight() const override { return ClientRect().bottom; }

@@ -244,6 +244,63 @@ TEST_F(SaverFormTest, ASettingsReadErrorStillBringsTheSaverUp) {
   EXPECT_TRUE(ui::headless::SurfaceOf(form).created);
 }
 
+// ---- Every monitor ----
+
+TEST_F(SaverFormTest, OneMonitorSetsItsViewportOnceAndEachFrameOnlyDrawsAndSwaps) {
+  Store({});
+  TForm1& form = Start();
+  const auto& surface = ui::headless::SurfaceOf(form);
+  EXPECT_EQ(surface.viewports.size(), 1u);
+  ui::headless::AdvanceTime(50);
+  EXPECT_EQ(surface.viewports.size(), 1u);
+  EXPECT_EQ(surface.swaps, 5);
+  const ui::Rect placed = ui::headless::BoundsOf(form);
+  EXPECT_EQ(placed.left, 0);
+  EXPECT_EQ(placed.top, 0);
+  EXPECT_EQ(placed.width, 1024);
+  EXPECT_EQ(placed.height, 768);
+}
+
+// 1024 x 768 and 1280 x 1024 side by side: one window over both, the whole
+// mesh in each monitor's viewport every frame, one swap a frame.
+TEST_F(SaverFormTest, TwoMonitorsGetOneWindowAndAViewportEachPerFrame) {
+  TheWorld().monitors = {{0, 0, 1024, 768}, {1024, 0, 1280, 1024}};
+  Store({});
+  TForm1& form = Start();
+  EXPECT_EQ(form.ClientWidth(), 2304);
+  EXPECT_EQ(form.ClientHeight(), 1024);
+  auto& surface = ui::headless::SurfaceOf(form);
+  ASSERT_EQ(surface.viewports.size(), 1u);  // the set-up: the primary's
+  EXPECT_EQ(surface.viewports[0].top, 256);
+  EXPECT_EQ(surface.viewports[0].width, 1024);
+  surface.viewports.clear();
+  ui::headless::AdvanceTime(20);
+  EXPECT_EQ(surface.swaps, 2);
+  ASSERT_EQ(surface.viewports.size(), 4u);
+  for (int frame = 0; frame < 2; ++frame) {
+    const ui::Rect& a = surface.viewports[2 * frame];
+    const ui::Rect& b = surface.viewports[2 * frame + 1];
+    EXPECT_EQ((std::vector<int>{a.left, a.top, a.width, a.height}), (std::vector<int>{0, 256, 1024, 768}));
+    EXPECT_EQ((std::vector<int>{b.left, b.top, b.width, b.height}), (std::vector<int>{1024, 0, 1280, 1024}));
+  }
+}
+
+// Windows' virtual screen left of the primary: the window starts at -1280,
+// and the mouse rule works in the same desktop coordinates.
+TEST_F(SaverFormTest, ADesktopWithANegativeOriginKeepsTheMouseRule) {
+  TheWorld().monitors = {{0, 0, 1024, 768}, {-1280, 0, 1280, 1024}};
+  TheWorld().cursor = {-600, 300};
+  Store({});
+  TForm1& form = Start();
+  const ui::Rect placed = ui::headless::BoundsOf(form);
+  EXPECT_EQ((std::vector<int>{placed.left, placed.top, placed.width, placed.height}),
+            (std::vector<int>{-1280, 0, 2304, 1024}));
+  MoveTo(form, -615, 315);
+  EXPECT_FALSE(form.Freed());
+  MoveTo(form, -616, 300);
+  EXPECT_TRUE(Ended(form));
+}
+
 // ---- The random algorithm ----
 
 TEST_F(SaverFormTest, TheStoredAlgorithmIsUsedWhenRandsIsOff) {

@@ -187,15 +187,66 @@ TEST_F(SettingsFormTest, SizeCaptionMarksTheScreenWidthOnly) {
   EXPECT_EQ(flat.StaticText7.Text(), "640x480");
 }
 
-TEST_F(SettingsFormTest, WideScreenCaptionKeepsScreenSizeUntilSaveRestoresTheCappedOne) {
+// The screen's own size is what the export makes: the caption at start and
+// the one Save Settings brings back both name it. Only a side beyond the
+// export's limit is cut.
+TEST_F(SettingsFormTest, StoredChoiceZeroExportsTheScreensRealSize) {
   TForm2& form = Open({.bright = 0}, 1920, 1080);
   EXPECT_EQ(form.TrackBar2.Position(), 1);
   EXPECT_EQ(form.StaticText7.Text(), "1920x1080-Your Desktop");
-  EXPECT_EQ(WallpaperWidth, 1600);
+  EXPECT_EQ(WallpaperWidth, 1920);
   EXPECT_EQ(WallpaperHeight, 1080);
   form.Button1.Click();
   ui::headless::AdvanceTime(5000);
-  EXPECT_EQ(form.StaticText7.Text(), "1600x1080-Your Desktop");
+  EXPECT_EQ(form.StaticText7.Text(), "1920x1080-Your Desktop");
+
+  ui::headless::Reset();
+  TForm2& huge = Open({.bright = 0}, 20000, 9000);
+  EXPECT_EQ(huge.StaticText7.Text(), "20000x9000-Your Desktop");
+  EXPECT_EQ(WallpaperWidth, 16384);
+  EXPECT_EQ(WallpaperHeight, 9000);
+}
+
+// Beyond the static planes the export renders into planes of its own: the
+// picture is what the wallpaper command makes of the same pattern, and the
+// preview's grid comes back.
+TEST_F(SettingsFormTest, DesktopSizedExportMatchesTheWallpaperCommand) {
+  TForm2& form = Open({.bright = 0, .algorithm = 7}, 1920, 1080);
+  ui::headless::AdvanceTime(120);
+  auto state = std::make_unique<Gradient::PatternState>(Gradient::Pattern);
+  DIB::TDIB reference;
+  DIB::RenderWallpaperImage(*state, 1920, 1080, 1, reference);
+
+  TOKRightDlg& dialog = Export(form);
+  EXPECT_TRUE(dialog.Visible());
+  EXPECT_EQ(Gradient::Pattern.Column, 1921);
+  EXPECT_EQ(Gradient::Pattern.Row, 1081);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_EQ(Gradient::Pattern.GridRows, 90);
+  ASSERT_EQ(WallpaperImage->Width(), 1920);
+  ASSERT_EQ(WallpaperImage->Height(), 1080);
+  EXPECT_TRUE(WallpaperImage->Pixels() == reference.Pixels());
+  dialog.OKBtn.Click();
+  EXPECT_EQ(fs::file_size(fs::path(folder_) / "Prismora1.bmp"), 54u + 5760u * 1080u);
+}
+
+// Planes that cannot be had stop the export before the image is touched: the
+// last picture is still there for a dialog that saves it, and the preview
+// runs on.
+TEST_F(SettingsFormTest, PlanesBeyondReachLeaveTheLastPictureAndThePreview) {
+  TForm2& form = Open({.bright = 1});
+  TOKRightDlg& dialog = Export(form);
+  dialog.CancelBtn.Click();
+  const std::vector<uint8_t> last = WallpaperImage->Pixels();
+  WallpaperWidth = 16385;  // one beyond the limit: refused as out of memory
+  WallpaperHeight = 2000;
+  form.Button2.Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Out of memory"});
+  EXPECT_EQ(WallpaperImage->Width(), 640);
+  EXPECT_TRUE(WallpaperImage->Pixels() == last);
+  EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
+  EXPECT_TRUE(form.Timer.Enabled());
+  EXPECT_FALSE(dialog.Visible());
 }
 
 // ---- Save Settings ----
