@@ -60,6 +60,8 @@ It runs as a hack of XScreenSaver, as a saver of xsecurelock or on its own,
 and its settings window saves still pictures of the pattern as wallpapers.
 The prismora-wallpaper command renders such pictures, as BMP or PNG, at any
 size up to 16384 x 16384 without a window system.")
+# Compressed manual pages and a changelog, as Debian expects.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_staging.cmake)
 set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/")
 include(CPack)
