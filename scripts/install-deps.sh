@@ -14,6 +14,9 @@ packages=(
   # (recommends of wine32, which --no-install-recommends leaves out).
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libglu1-mesa:i386
   xvfb xdotool x11-utils imagemagick
+  # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
+  # and XScreenSaver to run the installed hack.
+  desktop-file-utils man-db dpkg-dev xscreensaver
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
