@@ -23,4 +23,4 @@ rm -f "$build"/prismora_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 version=$(sed -n 's/^#define PRISMORA_VERSION "\(.*\)"$/\1/p' "$build/generated/prismora_version.h")
 python3 tests/package/package_test.py --deb "$(ls "$build"/prismora_*.deb)" --version "$version" \
-  --out "$build/tests/package-shots"
+  --out "$build/tests/package-shots" --parent "$build/tests/e2e/x11_parent"

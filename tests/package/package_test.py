@@ -2,14 +2,15 @@
 """The Debian package on this system, as root: its control fields and files,
 then installed with apt, used from its installed paths (the manual pages,
 the wallpaper command, XScreenSaver running the hack and its settings
-program previewing it, as a plain user on an X server of our own), and
+program previewing it, the saver for xsecurelock, as a plain user on an X
+server of our own), and
 removed again, leaving nothing behind.
 
 It changes the system (installs and removes the package prismora), so it is
 not a CTest test: scripts/test-package.sh runs it, under a lock, and only
 when the package is not installed already.
 
-  package_test.py --deb FILE --version VERSION --out DIR
+  package_test.py --deb FILE --version VERSION --out DIR --parent X11_PARENT
 """
 import argparse
 import os
@@ -276,6 +277,33 @@ def check_settings_program(s):
         stop(settings)
 
 
+def check_xsecurelock_saver(s, parent_exe):
+    """The saver for xsecurelock, run as xsecurelock runs it: no arguments, the
+    window in XSCREENSAVER_WINDOW, ended with SIGTERM."""
+    parent = subprocess.Popen([parent_exe, "320", "240"], env={"DISPLAY": s.display},
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    saver = None
+    try:
+        window = parent.stdout.readline().strip()
+        s.env["XSCREENSAVER_WINDOW"] = window
+        saver = s.start("saver_prismora", "/usr/libexec/prismora/saver_prismora")
+        area = window_area(s, window)
+        wait_until(lambda: pattern_moves(s, area), "the pattern in xsecurelock's window", 30)
+        check(True, "saver_prismora draws in the window named by XSCREENSAVER_WINDOW")
+        check(not top_level_windows_of(s, {saver.pid}), "saver_prismora opens no window of its own")
+        saver.terminate()
+        saver.wait(20)
+        check(saver.returncode == 0, "saver_prismora ends with status 0 on SIGTERM (%d)" % saver.returncode)
+    except (Failure, subprocess.TimeoutExpired) as e:
+        check(False, "saver_prismora: %s\n%s" % (e, s.log("saver_prismora")[-2000:]))
+    finally:
+        del s.env["XSCREENSAVER_WINDOW"]
+        if saver:
+            stop(saver)
+        parent.stdin.close()
+        stop(parent)
+
+
 # ---- removed ----
 
 def check_removed(files):
@@ -294,6 +322,7 @@ def main():
     p.add_argument("--deb", required=True)
     p.add_argument("--version", required=True)
     p.add_argument("--out", required=True)
+    p.add_argument("--parent", required=True, help="the e2e tests' x11_parent program")
     a = p.parse_args()
     os.makedirs(a.out, exist_ok=True)
     deb = os.path.abspath(a.deb)
@@ -311,6 +340,7 @@ def main():
             try:
                 check_xscreensaver(s)
                 check_settings_program(s)
+                check_xsecurelock_saver(s, os.path.abspath(a.parent))
             finally:
                 s.close()
     finally:
