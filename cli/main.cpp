@@ -14,6 +14,7 @@
 #include "cli/wallpaper_args.h"
 #include "engine/gradient.h"
 #include "platform/error.h"
+#include "prismora_version.h"
 #include "tools/atomic_file.h"
 #include "tools/dib.h"
 #include "tools/wallpaper_copy.h"
@@ -104,6 +105,10 @@ int main(int argc, char** argv) {
   }
   if (parsed.args.help) {
     std::fputs(WallpaperCli::kUsage, stdout);
+    return 0;
+  }
+  if (parsed.args.version) {
+    std::printf("prismora-wallpaper %s\n", PRISMORA_VERSION);
     return 0;
   }
   try {

@@ -14,7 +14,8 @@ namespace WallpaperCli {
 
 const char* const kUsage =
     "usage: prismora-wallpaper --output FILE [--algorithm N] [--size WxH] [--seed S] [--speed N]\n"
-    "                          [--frames N] [--phases A,B,C] [--offsets X,Y] [--threads N] [--print-state]\n";
+    "                          [--frames N] [--phases A,B,C] [--offsets X,Y] [--threads N] [--print-state]\n"
+    "       prismora-wallpaper --help | --version\n";
 
 namespace {
 
@@ -136,6 +137,10 @@ ParseResult ParseWallpaperArgs(const std::vector<std::string>& args) {
       result.args.help = true;
       continue;
     }
+    if (arg == "--version") {
+      result.args.version = true;
+      continue;
+    }
     if (!seen.insert(std::string(name)).second) return Fail(std::string(name) + ": given more than once");
     if (arg == "--print-state") {
       result.args.printState = true;
@@ -154,7 +159,7 @@ ParseResult ParseWallpaperArgs(const std::vector<std::string>& args) {
     if (!option->second.store(value, result.args))
       return Fail(std::string(name) + ": expected " + option->second.expected + ", got '" + Shown(value) + "'");
   }
-  if (result.args.help) {
+  if (result.args.help || result.args.version) {
     result.ok = true;
     return result;
   }

@@ -29,7 +29,8 @@ struct WallpaperArgs {
   std::optional<std::array<float, 2>> offsets;
   int32_t threads = 0;  // 0: all cores
   bool printState = false;
-  bool help = false;  // --help: print the usage and stop
+  bool help = false;     // --help: print the usage and stop
+  bool version = false;  // --version: print the version and stop
 };
 
 struct ParseResult {

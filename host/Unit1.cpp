@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "engine/gradient.h"
-#include "host/funcs_password.h"
+#include "platform/password_hooks.h"
 #include "settings/settings.h"
 
 ui::Point StartCursor;
@@ -62,13 +62,13 @@ void TForm1::FormCreate() {
 
 void TForm1::FormShow() {
   Surface = std::make_unique<ui::GLSurface>(*this, ui::Rect{0, 0, ClientWidth(), ClientHeight()});
-  funcs::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, ui::Rect{0, 0, ClientWidth(), ClientHeight()}, 0.0f);
+  live::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, ui::Rect{0, 0, ClientWidth(), ClientHeight()}, 0.0f);
 }
 
 void TForm1::TimerTimer() {
   // Ticks that were already due when the window went away draw nothing.
   if (Freed() || !Surface) return;
-  funcs::DrawLiveFrame(*Surface);
+  live::DrawLiveFrame(*Surface);
   frameRateLog_.Frame();
 }
 

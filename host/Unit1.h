@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "host/funcs_surface.h"
+#include "live/live_frame.h"
 #include "platform/ui.h"
 #include "settings/registry.h"
 
@@ -44,5 +44,5 @@ class TForm1 : public ui::Form {
 
   Settings::RegistryBackend& store_;
   std::string defaultFolder_;
-  funcs::FrameRateLog frameRateLog_;
+  live::FrameRateLog frameRateLog_;
 };

@@ -1,7 +1,6 @@
 // The preview mode's portable half: its flags, its pattern set-up and the
-// pump thread's loop. The raw window, the message loop, the GL surface and the
-// thread itself belong to the platform (platform/win32/win32_preview.cpp,
-// and the X11 preview on Linux).
+// pump thread's loop. The mode itself (modes_preview.cpp) runs them on the
+// windowing layer's embedded GL window (platform/gl_window.h).
 #pragma once
 
 #include <atomic>

@@ -4,9 +4,11 @@
 #include <exception>
 
 #include "engine/gradient.h"
-#include "host/funcs_password.h"
+#include "host/embedded_options.h"
 #include "host/modes.h"
 #include "host/startup.h"
+#include "platform/gl_window.h"
+#include "platform/password_hooks.h"
 
 namespace {
 
@@ -24,10 +26,13 @@ int RunMode(const StartupPlan& plan) {
 
 int main(int argc, char** argv) {
   Gradient::SetupFloatingPoint();
+  // Where the daemons run us as a hack, a first argument that is an option
+  // makes the line options; every other line keeps the switch rule.
+  const bool options = ui::EmbeddedModeAvailable() && IsOptionLine(argc, argv);
   const StartupPlan plan = PlanStartup(argc, argv);
   InitApplication(kApplicationTitle);
   try {
-    return RunMode(plan);
+    return options ? RunOptions(argc, argv) : RunMode(plan);
   } catch (const std::exception& e) {
     // The windows show their errors themselves; this only keeps an error that
     // escapes them from ending the program without a word.

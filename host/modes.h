@@ -12,3 +12,6 @@ void InitApplication(const char* title);
 int RunSaver();                       // full-screen saver, TForm1
 int RunSettings();                    // settings window, TForm2
 int RunPreview(uint32_t parentWindow);  // preview inside the given window
+// A command line of long options (where the platform has them): --help,
+// --version, or the embedded mode a screen-saver daemon runs.
+int RunOptions(int argc, const char* const* argv);

@@ -3,7 +3,8 @@
 // list linking, error display routing) lives in ui_common.cpp; each platform
 // (win32/, linux/, headless/) supplies the Native* objects that make the OS
 // calls and report user events back through the Native* callbacks below.
-// The preview mode does not use this layer: it works on raw windows.
+// The preview and the daemons' hack mode use the layer's embedded GL window
+// instead of a form (gl_window.h).
 #pragma once
 
 #include <cstdint>

@@ -14,9 +14,12 @@ packages=(
   # (recommends of wine32, which --no-install-recommends leaves out).
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libglu1-mesa:i386
   xvfb xdotool x11-utils imagemagick
+  # The screen-saver daemons the embedded mode runs under, xrandr to split the
+  # test screen into monitors, and xclock as another program's window.
+  xscreensaver xscreensaver-gl xsecurelock x11-xserver-utils x11-apps
   # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
   # and XScreenSaver to run the installed hack.
-  desktop-file-utils man-db dpkg-dev xscreensaver
+  desktop-file-utils man-db dpkg-dev
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

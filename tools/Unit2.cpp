@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/gradient.h"
-#include "host/funcs_surface.h"
+#include "live/live_frame.h"
 #include "platform/error.h"
 #include "settings/settings.h"
 #include "tools/Unit3.h"
@@ -133,10 +133,10 @@ void TForm2::SetUpWallpaperSize() {
 void TForm2::ShowSizeCaption() { StaticText7.SetText(SizeCaption(WallpaperWidth, WallpaperHeight, DesktopMarker)); }
 
 // A 16-bit depth buffer, unlike the saver's surface.
-void TForm2::FormShow() { funcs::SetupFormSurface(Surface, ui::PixelFormat{32, 16}, kViewport, kClearGrey); }
+void TForm2::FormShow() { live::SetupFormSurface(Surface, ui::PixelFormat{32, 16}, kViewport, kClearGrey); }
 
 void TForm2::TimerTimer() {
-  funcs::DrawLiveFrame(Surface);
+  live::DrawLiveFrame(Surface);
   ++FrameCount;
 }
 

@@ -1,6 +1,6 @@
 // The password hooks on the headless layer: the check answers what the test
 // set in the world, counts the calls and logs them among the platform calls.
-#include "host/funcs_password.h"
+#include "platform/password_hooks.h"
 #include "platform/headless/headless.h"
 
 bool CheckSaverPassword(NativeWindowHandle /*owner*/) {

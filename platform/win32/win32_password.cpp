@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "host/funcs_password.h"
+#include "platform/password_hooks.h"
 
 namespace {
 

@@ -130,6 +130,14 @@ TEST(WallpaperArgs, HelpNeedsNoOutput) {
   EXPECT_TRUE(r.args.help);
 }
 
+TEST(WallpaperArgs, VersionNeedsNoOutputAndTheUsageNamesIt) {
+  const ParseResult r = Parse({"--version"});
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(r.args.version);
+  EXPECT_FALSE(r.args.help);
+  EXPECT_NE(std::string(WallpaperCli::kUsage).find("--version"), std::string::npos);
+}
+
 TEST(WallpaperArgs, TheFormatComesFromTheLastComponentsExtensionInAnyCase) {
   using WallpaperCli::ImageFormat;
   using WallpaperCli::ImageFormatFor;
@@ -155,7 +163,8 @@ TEST(WallpaperArgs, AnOutputExtensionItCannotWriteIsRefused) {
   EXPECT_NE(r.error.find("'.JPG'"), std::string::npos) << r.error;
   EXPECT_TRUE(Parse({"--output=wall.Bmp"}).ok);
   EXPECT_EQ(Parse({"--output", "wall"}).args.format, WallpaperCli::ImageFormat::Bmp);
-  EXPECT_TRUE(Parse({"--help", "--output", "wall.jpg"}).ok);  // --help only prints the usage
+  EXPECT_TRUE(Parse({"--help", "--output", "wall.jpg"}).ok);  // --help and --version only print
+  EXPECT_TRUE(Parse({"--version", "--output", "wall.jpg"}).ok);
 }
 
 }  // namespace

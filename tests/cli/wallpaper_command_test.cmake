@@ -116,4 +116,11 @@ if(left)
   message(FATAL_ERROR "left behind: ${left}")
 endif()
 
+# 6. --version: the name and the version on stdout, status 0.
+run_wallpaper(r --version)
+expect_exit(r 0 "--version")
+if(NOT r_OUT MATCHES "^prismora-wallpaper [0-9]+\\.[0-9]+\\.[0-9]+\r?\n$")
+  message(FATAL_ERROR "--version printed '${r_OUT}'")
+endif()
+
 file(REMOVE_RECURSE ${WORK})

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "host/funcs_password.h"
+#include "platform/password_hooks.h"
 
 namespace {
 

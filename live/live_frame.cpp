@@ -1,5 +1,5 @@
 // The shared projection, surface set-up and frame of the live pattern.
-#include "host/funcs_surface.h"
+#include "live/live_frame.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -10,7 +10,7 @@
 
 #include "engine/gradient.h"
 
-namespace funcs {
+namespace live {
 
 void SetupProjection(const std::function<void()>& viewport) {
   glMatrixMode(GL_PROJECTION);
@@ -27,10 +27,29 @@ void SetupFormSurface(ui::GLSurface& surface, const ui::PixelFormat& format, con
   glClearColor(clearGrey, clearGrey, clearGrey, 0.0f);
 }
 
-void DrawLiveFrame(ui::GLSurface& surface) {
-  glClear(GL_COLOR_BUFFER_BIT);
+void SetupPreviewProjection() {
+  SetupProjection({});
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+void SetupWindowProjection(int width, int height) {
+  SetupProjection([&] { glViewport(0, 0, width, height); });
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+void ClearAndDrawPattern(bool clearDepth) {
+  glClear(clearDepth ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
   Gradient::DrawFrame(Gradient::Pattern);
+}
+
+void DrawLiveFrame(ui::GLSurface& surface) {
+  ClearAndDrawPattern(false);
   surface.Swap();
+}
+
+void DrawLiveFrame(ui::GLWindow& window, bool clearDepth) {
+  ClearAndDrawPattern(clearDepth);
+  window.Swap();
 }
 
 FrameRateLog::FrameRateLog() : start_(std::chrono::steady_clock::now()) {
@@ -49,4 +68,4 @@ void FrameRateLog::Frame() {
   start_ = now;
 }
 
-}  // namespace funcs
+}  // namespace live

@@ -1,0 +1,198 @@
+// The real program's frame rate and CPU under an X server: the embedded mode
+// (--root, as the screen-saver daemons run it) beside the full-screen saver
+// (/s), at 1024 x 768 and 1920 x 1080. Each run starts an Xvfb of that size
+// (chosen under the e2e tests' lock, stopped by pid), the program on it with a
+// store that fixes algorithm 7, lets it warm up, then measures for a few
+// seconds: frames per second from the program's own PRISMORA_FPS_LOG lines,
+// and the CPU time per frame of the program and of the X server (which copies
+// each frame of Mesa's software renderer to the screen), from /proc.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kWarmUpSeconds = 2.0;
+constexpr double kMeasureSeconds = 4.0;
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int stderrFd) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+  const int devnull = open("/dev/null", O_RDWR);
+  dup2(devnull, 0);
+  dup2(devnull, 1);
+  dup2(stderrFd >= 0 ? stderrFd : devnull, 2);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 500 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+}
+
+// User plus system CPU seconds of a process so far.
+double CpuSeconds(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(text.substr(close + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i)
+    if (i == 14 || i == 15) ticks += std::stod(field);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// An Xvfb of the given size on a display nobody uses.
+struct XServer {
+  pid_t pid = -1;
+  std::string display;
+
+  bool Start(int width, int height) {
+    const int lock = open("/tmp/prismora-e2e-xvfb.lock", O_RDWR | O_CREAT, 0666);
+    flock(lock, LOCK_EX);
+    for (int n = 100; n < 200 && pid < 0; ++n) {
+      struct stat st;
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      if (stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0 || stat(socket.c_str(), &st) == 0)
+        continue;
+      display = ":" + std::to_string(n);
+      pid = Spawn({"Xvfb", display, "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
+                   "-nolisten", "tcp", "-noreset"},
+                  {}, -1);
+      const auto deadline = Clock::now() + std::chrono::seconds(20);
+      while (stat(socket.c_str(), &st) != 0 && Clock::now() < deadline && waitpid(pid, nullptr, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (stat(socket.c_str(), &st) != 0) {
+        Stop(pid);
+        pid = -1;
+      }
+    }
+    flock(lock, LOCK_UN);
+    ::close(lock);
+    return pid > 0;
+  }
+  ~XServer() { Stop(pid); }
+};
+
+struct Measurement {
+  double fps = 0, cpuMsPerFrame = 0, serverCpuMsPerFrame = 0;
+};
+
+// The fps lines the program printed after `skip` bytes of its stderr file.
+std::vector<double> FrameRates(const std::string& path, size_t skip) {
+  std::ifstream f(path);
+  f.seekg(static_cast<std::streamoff>(skip));
+  std::vector<double> rates;
+  std::string line;
+  while (std::getline(f, line)) {
+    double fps = 0;
+    if (std::sscanf(line.c_str(), "prismora: %lf fps", &fps) == 1) rates.push_back(fps);
+  }
+  return rates;
+}
+
+size_t FileSize(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+}
+
+bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::string& error) {
+  char folder[] = "/tmp/prismora-bench-XXXXXX";
+  if (!mkdtemp(folder)) return false;
+  const std::string home = folder, config = home + "/.config/prismora";
+  mkdir((home + "/.config").c_str(), 0700);
+  mkdir(config.c_str(), 0700);
+  std::ofstream(config + "/registry.reg")
+      << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n\"Speed\"=dword:00000019\n"
+         "\"Bright\"=dword:00000000\n\"Algoritm\"=dword:00000007\n\"Rands\"=dword:00000000\n\"Path_Wall\"=\"/tmp\"\n";
+  const std::string log = home + "/stderr.txt";
+  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t p = Spawn({PRISMORA_BINARY, mode},
+                        {"DISPLAY=" + x.display, "XSCREENSAVER_WINDOW=", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+                         "PRISMORA_FPS_LOG=1"},
+                        fd);
+  ::close(fd);
+  std::this_thread::sleep_for(std::chrono::duration<double>(kWarmUpSeconds));
+  const size_t skip = FileSize(log);
+  const double cpu0 = CpuSeconds(p), server0 = CpuSeconds(x.pid);
+  std::this_thread::sleep_for(std::chrono::duration<double>(kMeasureSeconds));
+  const double cpu = CpuSeconds(p) - cpu0, server = CpuSeconds(x.pid) - server0;
+  const bool running = waitpid(p, nullptr, WNOHANG) == 0;
+  Stop(p);
+  const std::vector<double> rates = FrameRates(log, skip);
+  std::system(("rm -rf " + home).c_str());
+  if (!running || rates.empty()) {
+    error = "the program did not run or printed no frame rate";
+    return false;
+  }
+  double sum = 0;
+  for (double r : rates) sum += r;
+  m.fps = sum / static_cast<double>(rates.size());
+  const double frames = m.fps * kMeasureSeconds;
+  m.cpuMsPerFrame = 1000.0 * cpu / frames;
+  m.serverCpuMsPerFrame = 1000.0 * server / frames;
+  return true;
+}
+
+void Run(benchmark::State& state, const char* mode) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  XServer x;
+  if (!x.Start(width, height)) {
+    state.SkipWithError("Xvfb did not start");
+    return;
+  }
+  Measurement m;
+  std::string error;
+  for (auto _ : state) {
+    if (!Measure(mode, x, m, error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    state.SetIterationTime(kMeasureSeconds);
+  }
+  state.counters["fps"] = m.fps;
+  state.counters["cpu_ms_per_frame"] = m.cpuMsPerFrame;
+  state.counters["xserver_cpu_ms_per_frame"] = m.serverCpuMsPerFrame;
+  state.counters["cpu_percent"] = m.fps * m.cpuMsPerFrame / 10.0;
+}
+
+void BM_EmbeddedRoot(benchmark::State& state) { Run(state, "--root"); }
+void BM_Saver(benchmark::State& state) { Run(state, "/s"); }
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->Args({1024, 768})->Args({1920, 1080})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_EmbeddedRoot)->Apply(Sizes);
+BENCHMARK(BM_Saver)->Apply(Sizes);

@@ -1,0 +1,58 @@
+// The long options of the program where the screen-saver daemons run it as a
+// hack (X11): --help, --version, and the embedded mode's target window and
+// overrides of the stored settings. Parsing and checking only, no OS call:
+// main() acts on a complete, checked request. A command line is read this way
+// only when its first argument is an option (see IsOptionLine); every other
+// command line keeps the switch rule of startup.h.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr int kMaxSpeedOption = 50;
+constexpr int kMaxDelayMicroseconds = 1000000;
+constexpr int kDefaultDelayMicroseconds = 10000;
+
+struct EmbeddedOptions {
+  bool help = false;
+  bool version = false;
+  bool root = false;                 // --root / -root
+  std::optional<uint32_t> windowId;  // --window-id / -window-id (wins over --root)
+  std::optional<int32_t> speed;      // 0..50
+  std::optional<int32_t> algorithm;  // 1..12
+  std::optional<bool> random;        // --random / --no-random, the last one given
+  int32_t delayMicroseconds = kDefaultDelayMicroseconds;
+};
+
+struct OptionsParse {
+  bool ok = false;
+  std::string error;  // one line, without the program's name
+  EmbeddedOptions options;
+};
+
+// True when the first argument begins with "--", or is "-root",
+// "-window-id" or "-h" (the daemons' and users' single-dash forms).
+bool IsOptionLine(int argc, const char* const* argv);
+
+// Options in any order; a later value replaces an earlier one (the settings
+// program appends its --window-id to the line as written). Values follow as
+// the next argument or after "=". Unknown options, missing or bad values and
+// overrides without a window to draw in are errors.
+OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args);
+
+// An X window id as the daemons write it: decimal, or hexadecimal after "0x"
+// or "0X"; 1 to 0xFFFFFFFF, nothing around it. Anything else: no value.
+std::optional<uint32_t> ParseWindowId(std::string_view text);
+
+// The window the embedded mode draws on: --window-id, else for --root the
+// window in XSCREENSAVER_WINDOW (`environment`, null or empty when unset),
+// else 0 for the root window. False with `error` set when the variable
+// holds no window id.
+bool ResolveTargetWindow(const EmbeddedOptions& options, const char* environment, uint32_t& window,
+                         std::string& error);
+
+// The --help text: every switch and option.
+extern const char* const kPrismoraUsage;

@@ -1,0 +1,86 @@
+// The embedded mode's pattern choice, set-up and window events.
+#include "host/embedded_saver.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "settings/settings.h"
+
+namespace embedded {
+
+PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning) {
+  // Starting from the first-run values, a value that cannot be read keeps
+  // its default; a store with nothing in it takes them all.
+  int32_t speed = 25, sizeChoice = 0, algorithm = 7;
+  bool random = true;
+  std::string folder;
+  try {
+    Settings::LoadSettings(store, 0, std::string(), {speed, sizeChoice, algorithm, random, folder},
+                           Settings::FirstRun::InMemory);
+  } catch (const std::exception& e) {
+    warning = e.what();
+  }
+  PatternChoice c{speed, algorithm, random};
+  if (options.speed) c.speed = *options.speed;
+  if (options.algorithm) c.algorithm = *options.algorithm;
+  if (options.random) c.random = *options.random;
+  return c;
+}
+
+void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice, uint32_t processId) {
+  // One process per monitor, started in the same millisecond: the process
+  // id, spread over all 32 bits, keeps their pictures apart.
+  Gradient::SeedRandomFromClock();
+  Gradient::SetRandomSeed(Gradient::RandomSeed() ^ (processId * 2654435761u));
+  s.Speed = choice.speed;
+  s.Algorithm = choice.random ? Gradient::Random(12) + 1 : choice.algorithm;
+  Gradient::InitPattern(s, kGridColumns, kGridRows);
+}
+
+EmbeddedSaver::EmbeddedSaver(int32_t delayMicroseconds)
+    : delayMicroseconds_(delayMicroseconds), window_(ui::CreateGLWindow(*this)) {}
+
+namespace {
+
+int CannotDraw(ui::GLWindowResult r, uint32_t target) {
+  const unsigned long id = target;
+  if (r == ui::GLWindowResult::NoDisplay)
+    std::fprintf(stderr, "prismora: cannot open the display\n");
+  else if (r == ui::GLWindowResult::NoSuchWindow)
+    std::fprintf(stderr, "prismora: there is no window 0x%lx to draw on\n", id);
+  else if (target)
+    std::fprintf(stderr, "prismora: cannot draw with OpenGL on window 0x%lx\n", id);
+  else
+    std::fprintf(stderr, "prismora: cannot draw with OpenGL on the root window\n");
+  return 1;
+}
+
+}  // namespace
+
+int EmbeddedSaver::Run(uint32_t target) {
+  const ui::GLWindowResult r = window_->Create(ui::GLWindowPlace::Into, target, ui::PixelFormat{32, 0}, "prismora");
+  if (r != ui::GLWindowResult::Created) return CannotDraw(r, target);
+  window_->EndOnTerminationSignals();
+  live::SetupWindowProjection(window_->Width(), window_->Height());
+  // With no delay each frame asks for the next one (GLWindowPaint).
+  if (delayMicroseconds_ > 0)
+    pacer_.Start(std::chrono::microseconds(delayMicroseconds_), [this] { window_->Invalidate(); });
+  else
+    window_->Invalidate();
+  window_->Run();
+  pacer_.Stop();
+  window_->Release();
+  return 0;
+}
+
+void EmbeddedSaver::GLWindowPaint() {
+  live::DrawLiveFrame(*window_, false);
+  frameRateLog_.Frame();
+  if (delayMicroseconds_ <= 0) window_->Invalidate();
+}
+
+// The projection's aspect is fixed: the new viewport stretches the pattern
+// over the whole new size.
+void EmbeddedSaver::GLWindowResized(int width, int height) { live::SetupWindowProjection(width, height); }
+
+}  // namespace embedded

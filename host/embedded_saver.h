@@ -1,0 +1,60 @@
+// The embedded mode: the saver's pattern drawn on a window that a
+// screen-saver daemon (XScreenSaver, xsecurelock) or another program owns,
+// through the windowing layer's embedded GL window. It reads the settings
+// store but never writes it, takes no input, hides no cursor and sets no
+// screen-saver flag; it ends when the window goes or on SIGTERM, SIGINT or
+// SIGHUP, releasing its GL context first.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/gradient.h"
+#include "host/embedded_options.h"
+#include "host/frame_pacer.h"
+#include "live/live_frame.h"
+#include "platform/gl_window.h"
+#include "settings/registry.h"
+
+namespace embedded {
+
+constexpr int kGridColumns = 120;
+constexpr int kGridRows = 90;
+
+struct PatternChoice {
+  int32_t speed = 0;
+  int32_t algorithm = 0;
+  bool random = false;
+};
+
+// The stored speed, algorithm and random choice (first-run values when there
+// is no store; values that cannot be read keep theirs and `warning` says
+// why), with the options over them.
+PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning);
+
+// Seeds the generator from the clock and the process id, picks the algorithm
+// at random if so chosen, sets the speed and a 120 x 90 grid.
+void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice, uint32_t processId);
+
+class EmbeddedSaver : public ui::GLWindowEvents {
+ public:
+  explicit EmbeddedSaver(int32_t delayMicroseconds);
+  // Draws on `target` (0: the root window) until the window goes or a
+  // termination signal arrives. Returns the exit status: 0, or 1 with one
+  // line on stderr when the window cannot be drawn on.
+  int Run(uint32_t target);
+
+  void GLWindowPaint() override;
+  void GLWindowResized(int width, int height) override;
+
+  ui::GLWindow& Window() { return *window_; }
+
+ private:
+  int32_t delayMicroseconds_;
+  std::unique_ptr<ui::GLWindow> window_;
+  FramePacer pacer_;
+  live::FrameRateLog frameRateLog_;
+};
+
+}  // namespace embedded

@@ -1,0 +1,44 @@
+// Test access to the headless embedded GL window: what the mode asked of it
+// (placement, parent, pixel format, swaps, invalidations, end request,
+// signals, release), what its creation answers, and a script of the events
+// that Run reports, in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/gl_window.h"
+
+namespace ui::headless {
+
+struct GLWindowEvent {
+  enum Kind { Paint, Key, Resize, Gone } kind = Paint;
+  int a = 0, b = 0;  // the key, or the new width and height
+};
+
+struct GLWindowRecord {
+  // Set by the test before the mode runs.
+  GLWindowResult createResult = GLWindowResult::Created;
+  int width = 640, height = 480;  // the drawable's size at creation
+  std::vector<GLWindowEvent> script;
+  // Recorded.
+  bool created = false;
+  GLWindowPlace place = GLWindowPlace::ChildOf;
+  NativeHandle parent = 0;
+  PixelFormat format;
+  std::string title;
+  int swaps = 0;
+  int eventsPlayed = 0;
+  bool ran = false;
+  bool endRequested = false;
+  bool signalsInstalled = false;
+  bool released = false;
+  bool current = false;  // the context is current (between Create and Release)
+};
+
+GLWindowRecord& TheGLWindow();
+// Invalidate is called from other threads: counted apart from the record.
+int GLWindowInvalidations();
+void ResetGLWindow();
+
+}  // namespace ui::headless

@@ -1,0 +1,167 @@
+// The long options: which command lines are options at all, the values and
+// their ranges, later values replacing earlier ones, the implied --no-random,
+// window ids as the daemons write them, and the window the mode draws on.
+#include "host/embedded_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+OptionsParse Parse(const std::vector<std::string>& args) { return ParseEmbeddedOptions(args); }
+
+bool OptionLine(const char* first) {
+  const char* argv[] = {"prismora", first};
+  return IsOptionLine(2, argv);
+}
+
+TEST(OptionLine, LongOptionsAndTheDaemonsSingleDashFormsButNotTheSwitches) {
+  for (const char* yes : {"--root", "--window-id", "--help", "--version", "--speed", "--", "-root", "-window-id", "-h"})
+    EXPECT_TRUE(OptionLine(yes)) << yes;
+  // The switch rule stays for everything else: first character ignored, next letter.
+  for (const char* no : {"/s", "-s", "/c", "-c:1234", "/p", "-r", "-rootx", "-H", "x--", "s", ""})
+    EXPECT_FALSE(OptionLine(no)) << no;
+  const char* alone[] = {"prismora"};
+  EXPECT_FALSE(IsOptionLine(1, alone));
+}
+
+TEST(Options, RootAndWindowIdInEitherSpellingAndOrder) {
+  OptionsParse r = Parse({"-root"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.options.root);
+  EXPECT_FALSE(r.options.windowId);
+  // The settings program appends its window to the line as written.
+  r = Parse({"--root", "--speed", "10", "-window-id", "0x1A"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.windowId, 26u);
+  EXPECT_EQ(r.options.speed, 10);
+  r = Parse({"--window-id=12345"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.windowId, 12345u);
+}
+
+TEST(Options, DefaultsLeaveTheStoredSettingsAlone) {
+  const OptionsParse r = Parse({"--root"});
+  ASSERT_TRUE(r.ok);
+  EXPECT_FALSE(r.options.speed);
+  EXPECT_FALSE(r.options.algorithm);
+  EXPECT_FALSE(r.options.random);
+  EXPECT_EQ(r.options.delayMicroseconds, 10000);
+}
+
+TEST(Options, ValuesAtTheEdgesOfTheirRanges) {
+  OptionsParse r = Parse({"--root", "--speed", "0", "--algorithm", "12", "--delay", "1000000"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.speed, 0);
+  EXPECT_EQ(r.options.algorithm, 12);
+  EXPECT_EQ(r.options.delayMicroseconds, 1000000);
+  r = Parse({"--root", "--speed=50", "--algorithm=1", "--delay=0"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.speed, 50);
+  EXPECT_EQ(r.options.algorithm, 1);
+  EXPECT_EQ(r.options.delayMicroseconds, 0);
+}
+
+TEST(Options, OutOfRangeOrMalformedValuesNameTheOptionAndTheValue) {
+  struct Bad {
+    std::vector<std::string> args;
+    const char* named;
+  };
+  const std::vector<Bad> bad = {
+      {{"--root", "--speed", "51"}, "--speed"},      {{"--root", "--speed", "-1"}, "--speed"},
+      {{"--root", "--speed", "+5"}, "--speed"},      {{"--root", "--speed", "5x"}, "--speed"},
+      {{"--root", "--speed="}, "--speed"},           {{"--root", "--algorithm", "0"}, "--algorithm"},
+      {{"--root", "--algorithm", "13"}, "--algorithm"}, {{"--root", "--delay", "1000001"}, "--delay"},
+      {{"--root", "--delay", "-10"}, "--delay"},     {{"--window-id", "0"}, "--window-id"},
+      {{"-window-id", "zz"}, "-window-id"},
+  };
+  for (const Bad& b : bad) {
+    const OptionsParse r = Parse(b.args);
+    EXPECT_FALSE(r.ok) << b.args.back();
+    EXPECT_EQ(r.error.rfind(std::string(b.named) + ": expected", 0), 0u) << r.error;
+    EXPECT_NE(r.error.find("got '"), std::string::npos) << r.error;
+  }
+}
+
+TEST(Options, MissingValuesUnknownOptionsAndNothingToDrawOn) {
+  OptionsParse r = Parse({"--root", "--speed"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("--speed: missing value"), std::string::npos) << r.error;
+  r = Parse({"--root", "--fps"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "unknown option '--fps'");
+  r = Parse({"--speed", "5"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("--root or --window-id"), std::string::npos) << r.error;
+  // A hostile argument does not flood the one-line message.
+  r = Parse({"--root", "--" + std::string(5000, 'x') + "\n"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_LT(r.error.size(), 100u);
+  EXPECT_EQ(r.error.find('\n'), std::string::npos);
+}
+
+TEST(Options, HelpAndVersionNeedNoWindow) {
+  EXPECT_TRUE(Parse({"--help"}).options.help);
+  EXPECT_TRUE(Parse({"-h"}).ok);
+  EXPECT_TRUE(Parse({"--version"}).options.version);
+  EXPECT_TRUE(Parse({"--version"}).ok);
+}
+
+TEST(Options, TheLastValueGivenWins) {
+  OptionsParse r = Parse({"--root", "--speed", "5", "--speed", "9", "--random", "--no-random"});
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.options.speed, 9);
+  EXPECT_EQ(r.options.random, false);
+  r = Parse({"--root", "--no-random", "--random"});
+  EXPECT_EQ(r.options.random, true);
+}
+
+TEST(Options, AnAlgorithmAskedForIsDrawnUnlessRandomIsAskedForToo) {
+  EXPECT_EQ(Parse({"--root", "--algorithm", "4"}).options.random, false);
+  EXPECT_EQ(Parse({"--root", "--algorithm", "4", "--random"}).options.random, true);
+  EXPECT_EQ(Parse({"--root", "--random", "--algorithm", "4"}).options.random, true);
+}
+
+TEST(WindowId, DecimalOrHexAsTheDaemonsWriteThem) {
+  EXPECT_EQ(ParseWindowId("26"), 26u);
+  EXPECT_EQ(ParseWindowId("0x1A"), 26u);
+  EXPECT_EQ(ParseWindowId("0X1a"), 26u);
+  EXPECT_EQ(ParseWindowId("4294967295"), 4294967295u);
+  EXPECT_EQ(ParseWindowId("0xFFFFFFFF"), 4294967295u);
+  for (const char* no : {"", "0", "0x0", "0x", "-26", "+26", " 26", "26 ", "$1A", "x1A", "4294967296",
+                         "0x100000000", "1A", "0x1G"})
+    EXPECT_FALSE(ParseWindowId(no)) << no;
+}
+
+TEST(TargetWindow, WindowIdThenTheDaemonsVariableThenTheRootWindow) {
+  EmbeddedOptions o;
+  o.root = true;
+  uint32_t w = 99;
+  std::string error;
+  ASSERT_TRUE(ResolveTargetWindow(o, nullptr, w, error));
+  EXPECT_EQ(w, 0u);
+  ASSERT_TRUE(ResolveTargetWindow(o, "", w, error));
+  EXPECT_EQ(w, 0u);
+  ASSERT_TRUE(ResolveTargetWindow(o, "0x2a", w, error));  // XScreenSaver writes hex
+  EXPECT_EQ(w, 42u);
+  ASSERT_TRUE(ResolveTargetWindow(o, "42", w, error));  // xsecurelock decimal
+  EXPECT_EQ(w, 42u);
+  EXPECT_FALSE(ResolveTargetWindow(o, "garbage", w, error));
+  EXPECT_NE(error.find("XSCREENSAVER_WINDOW"), std::string::npos);
+  o.windowId = 7;
+  error.clear();
+  ASSERT_TRUE(ResolveTargetWindow(o, "garbage", w, error));
+  EXPECT_EQ(w, 7u);
+}
+
+TEST(Usage, NamesEverySwitchAndOption) {
+  const std::string usage = kPrismoraUsage;
+  for (const char* name : {"/s", "/c", "/p", "/a", "--root", "-root", "--window-id ID", "-window-id ID",
+                           "--speed N", "--algorithm N", "--random", "--no-random", "--delay MICROSECONDS", "--help",
+                           "--version"})
+    EXPECT_NE(usage.find(name), std::string::npos) << name;
+}
+
+}  // namespace
