@@ -68,8 +68,8 @@ void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
   for (int32_t i = 0; i < a.frames; ++i) Gradient::DriftFrame(s);
 }
 
-void SaveImage(const std::string& output, DIB::TDIB& image) {
-  if (!WallpaperCli::WantsPng(output)) {
+void SaveImage(const std::string& output, WallpaperCli::ImageFormat format, DIB::TDIB& image) {
+  if (format == WallpaperCli::ImageFormat::Bmp) {
     image.SaveToFile(output);
     return;
   }
@@ -90,7 +90,7 @@ int Run(const WallpaperArgs& a) {
   Progress progress;
   DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
   progress.Finish();
-  SaveImage(a.output, image);
+  SaveImage(a.output, a.format, image);
   return 0;
 }
 

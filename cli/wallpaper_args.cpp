@@ -106,6 +106,24 @@ std::string Shown(std::string_view text) {
   return text.size() > 64 ? s + "..." : s;
 }
 
+// From the last dot of the last path component ('/' or, for Windows names,
+// '\\'), the dot included; empty when that component has no dot.
+std::string_view ExtensionOf(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view lower) {
+  if (a.size() != lower.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const char ch = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+    if (ch != lower[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 ParseResult ParseWallpaperArgs(const std::vector<std::string>& args) {
@@ -141,16 +159,26 @@ ParseResult ParseWallpaperArgs(const std::vector<std::string>& args) {
     if (!option->second.store(value, result.args))
       return Fail(std::string(name) + ": expected " + option->second.expected + ", got '" + Shown(value) + "'");
   }
-  if (!result.args.help && !result.args.version && result.args.output.empty()) return Fail("--output: missing, expected a file name");
+  if (result.args.help || result.args.version) {
+    result.ok = true;
+    return result;
+  }
+  if (result.args.output.empty()) return Fail("--output: missing, expected a file name");
+  const std::optional<ImageFormat> format = ImageFormatFor(result.args.output);
+  if (!format)
+    return Fail("--output: cannot write '" + Shown(ExtensionOf(result.args.output)) +
+                "' files, expected a name ending in .bmp or .png");
+  result.args.format = *format;
   result.ok = true;
   return result;
 }
 
-bool WantsPng(const std::string& output) {
-  if (output.size() < 4) return false;
-  std::string ext = output.substr(output.size() - 4);
-  for (char& ch : ext) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
-  return ext == ".png";
+std::optional<ImageFormat> ImageFormatFor(std::string_view output) {
+  const std::string_view ext = ExtensionOf(output);
+  if (ext.empty()) return ImageFormat::Bmp;
+  if (EqualsIgnoringCase(ext, ".bmp")) return ImageFormat::Bmp;
+  if (EqualsIgnoringCase(ext, ".png")) return ImageFormat::Png;
+  return std::nullopt;
 }
 
 }  // namespace WallpaperCli

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace WallpaperCli {
@@ -13,8 +14,11 @@ namespace WallpaperCli {
 constexpr int32_t kMaxSide = 16384;
 constexpr int32_t kMaxThreads = 256;
 
+enum class ImageFormat { Bmp, Png };
+
 struct WallpaperArgs {
   std::string output;
+  ImageFormat format = ImageFormat::Bmp;  // from the output name's extension
   std::optional<int32_t> algorithm;  // 1..12; absent: Random(12) + 1
   int32_t width = 1600;
   int32_t height = 1200;
@@ -39,8 +43,12 @@ struct ParseResult {
 // "--opt=value"; each at most once.
 ParseResult ParseWallpaperArgs(const std::vector<std::string>& args);
 
-// True when the output file name ends in ".png" in any case.
-bool WantsPng(const std::string& output);
+// The format an output name asks for, by the extension of its last path
+// component in any case: ".bmp" or ".png"; no extension at all (a plain name,
+// /dev/stdout) is BMP. Any other extension, an empty one ("wall.") included,
+// gives nullopt: the command refuses it rather than write a BMP under a name
+// that promises something else.
+std::optional<ImageFormat> ImageFormatFor(std::string_view output);
 
 extern const char* const kUsage;
 

@@ -11,6 +11,9 @@ int RunSettings() {
   // The store outlives the message loop: the window and its save dialog use
   // it until the program ends.
   const std::unique_ptr<Settings::RegistryBackend> store = Platform::MakeUserRegistry();
+  // Its controls are laid out in pixels: on a scaled screen the system scales
+  // the window rather than show it tiny.
+  ui::ScaleDesignedWindowsBySystem();
   ui::Application& app = ui::Application::Get();
   app.CreateForm<TForm2>(*store, Platform::DefaultWallpaperFolder());
   app.Run();

@@ -469,5 +469,9 @@ void SetScreenSaverRunning(bool running);
 // The drive list of the save dialog: drive roots on Windows, the file system
 // root and the mounted volumes on Linux.
 std::vector<std::string> ListDrives();
+// Windows created after this call, laid out in fixed pixels, are scaled by
+// the system on a screen scaled above 100% (Windows; elsewhere nothing to do).
+// ScreenWidth and ScreenHeight still give the screen's own pixels.
+void ScaleDesignedWindowsBySystem();
 
 }  // namespace ui

@@ -21,6 +21,9 @@ packages=(
   libxrandr-dev libxinerama-dev
   # What Wine's 32-bit X11 driver reads the monitors with (more recommends of wine32).
   libxinerama1:i386 libxrandr2:i386
+  # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
+  # and XScreenSaver to run the installed hack.
+  desktop-file-utils man-db dpkg-dev
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -232,5 +232,6 @@ void SetScreenSaverRunning(bool running) {
   Log(running ? "ScreenSaverRunning(1)" : "ScreenSaverRunning(0)");
 }
 std::vector<std::string> ListDrives() { return TheWorld().drives; }
+void ScaleDesignedWindowsBySystem() {}
 
 }  // namespace ui

@@ -122,6 +122,9 @@ int ShowCursor(bool show) {
   return fltk::cursorCount;
 }
 
+// X11 scales no window for another: the designed pixels stay as they are.
+void ScaleDesignedWindowsBySystem() {}
+
 void SetScreenSaverRunning(bool running) {
   // Our counterpart of telling the system that a saver runs: the X server's
   // own blanking and power saving are held off while we draw.

@@ -56,8 +56,16 @@ void PlatformMessageBox(const std::string& title, const std::string& message) {
   MessageBoxA(GetActiveWindow(), message.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
 }
 
-int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+// The screen's own pixels, also for the system-scaled settings window: its
+// "-Your Desktop" wallpaper is the size of the screen, not of the scaled one.
+int ScreenWidth() {
+  const win32::PhysicalPixels physical;
+  return GetSystemMetrics(SM_CXSCREEN);
+}
+int ScreenHeight() {
+  const win32::PhysicalPixels physical;
+  return GetSystemMetrics(SM_CYSCREEN);
+}
 
 Point CursorPos() {
   POINT p{};

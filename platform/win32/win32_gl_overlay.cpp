@@ -52,8 +52,7 @@ void RegisterOverlayClass() {
 }  // namespace
 
 bool NeedsGlOverlay(const Form& form) {
-  static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-  return wine && !form.Controls().empty();
+  return RunningUnderWine() && !form.Controls().empty();
 }
 
 HWND CreateGlOverlay(HWND form, const Rect& area) {

@@ -12,6 +12,22 @@ namespace ui::win32 {
 
 HINSTANCE Instance();
 
+// Wine's ntdll names itself; used where Wine behaves unlike Windows.
+bool RunningUnderWine();
+
+// For its lifetime, the thread measures in the screen's own pixels, also when
+// ScaleDesignedWindowsBySystem made it DPI-unaware (win32_dpi.cpp).
+class PhysicalPixels {
+ public:
+  PhysicalPixels();
+  ~PhysicalPixels();
+  PhysicalPixels(const PhysicalPixels&) = delete;
+  PhysicalPixels& operator=(const PhysicalPixels&) = delete;
+
+ private:
+  HANDLE previous_ = nullptr;
+};
+
 // The form whose top-level window is `hwnd`, or nullptr.
 Form* FormOfWindow(HWND hwnd);
 

@@ -42,7 +42,7 @@ TEST(WallpaperArgs, EveryOptionInBothSpellings) {
   EXPECT_EQ(r.args.threads, 2);
   EXPECT_TRUE(r.args.printState);
   EXPECT_EQ(r.args.output, "out/Prismora1.PNG");
-  EXPECT_TRUE(WallpaperCli::WantsPng(r.args.output));
+  EXPECT_EQ(r.args.format, WallpaperCli::ImageFormat::Png);
 }
 
 TEST(WallpaperArgs, LimitsAreInclusive) {
@@ -138,14 +138,33 @@ TEST(WallpaperArgs, VersionNeedsNoOutputAndTheUsageNamesIt) {
   EXPECT_NE(std::string(WallpaperCli::kUsage).find("--version"), std::string::npos);
 }
 
-TEST(WallpaperArgs, PngIsChosenByTheEndingInAnyCase) {
-  EXPECT_TRUE(WallpaperCli::WantsPng("a.png"));
-  EXPECT_TRUE(WallpaperCli::WantsPng("dir.x/A.PnG"));
-  EXPECT_TRUE(WallpaperCli::WantsPng(".png"));
-  EXPECT_FALSE(WallpaperCli::WantsPng("a.png.bmp"));
-  EXPECT_FALSE(WallpaperCli::WantsPng("png"));
-  EXPECT_FALSE(WallpaperCli::WantsPng("a.pngx"));
-  EXPECT_FALSE(WallpaperCli::WantsPng("a.bmp"));
+TEST(WallpaperArgs, TheFormatComesFromTheLastComponentsExtensionInAnyCase) {
+  using WallpaperCli::ImageFormat;
+  using WallpaperCli::ImageFormatFor;
+  EXPECT_EQ(ImageFormatFor("a.png"), ImageFormat::Png);
+  EXPECT_EQ(ImageFormatFor("dir.x/A.PnG"), ImageFormat::Png);
+  EXPECT_EQ(ImageFormatFor(".png"), ImageFormat::Png);
+  EXPECT_EQ(ImageFormatFor("a.png.bmp"), ImageFormat::Bmp);
+  EXPECT_EQ(ImageFormatFor("C:\\Pictures\\Wall.BMP"), ImageFormat::Bmp);
+  // No extension: BMP, as before; devices and pipes have none.
+  EXPECT_EQ(ImageFormatFor("png"), ImageFormat::Bmp);
+  EXPECT_EQ(ImageFormatFor("/dev/stdout"), ImageFormat::Bmp);
+  EXPECT_EQ(ImageFormatFor("pictures.d/wall"), ImageFormat::Bmp);
+  EXPECT_EQ(ImageFormatFor("../wall"), ImageFormat::Bmp);
+  for (const char* refused : {"a.jpg", "a.JPEG", "a.pngx", "a.bmp.gif", "wall.", "dir.png/wall.tif", "a.bm"})
+    EXPECT_EQ(ImageFormatFor(refused), std::nullopt) << refused;
+}
+
+// Refused before anything is rendered: the parse fails, naming what it cannot write.
+TEST(WallpaperArgs, AnOutputExtensionItCannotWriteIsRefused) {
+  const ParseResult r = Parse({"--output", "holiday/Wall.JPG", "--size", "8x8"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("--output"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("'.JPG'"), std::string::npos) << r.error;
+  EXPECT_TRUE(Parse({"--output=wall.Bmp"}).ok);
+  EXPECT_EQ(Parse({"--output", "wall"}).args.format, WallpaperCli::ImageFormat::Bmp);
+  EXPECT_TRUE(Parse({"--help", "--output", "wall.jpg"}).ok);  // --help and --version only print
+  EXPECT_TRUE(Parse({"--version", "--output", "wall.jpg"}).ok);
 }
 
 }  // namespace

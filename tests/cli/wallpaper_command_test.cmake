@@ -1,7 +1,8 @@
 # Runs the real prismora-wallpaper (under the cross-compiling emulator in the
 # Windows build) and checks what only the whole program shows: the thread
-# count changes no byte, --print-state reads back, PNG output, exit codes 2
-# and 1, and that a refused command writes nothing.
+# count changes no byte, --print-state reads back, PNG output, the output
+# name's extension, exit codes 2 and 1, and that a refused command writes
+# nothing.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -76,6 +77,31 @@ foreach(bad "--size;0x5" "--algorithm;13" "--seed;-1" "--bogus" "--threads;x")
     message(FATAL_ERROR "${bad}: a file was written")
   endif()
 endforeach()
+
+# 4b. An extension it cannot write: exit 2 and no file, at once (a 16384 x
+#     16384 render would take minutes, the refusal does not wait for it).
+run_wallpaper(r --size 16384x16384 --output wall.jpg)
+expect_exit(r 2 "output name wall.jpg")
+if(NOT r_ERR MATCHES "'.jpg'" OR EXISTS ${WORK}/wall.jpg)
+  message(FATAL_ERROR "wall.jpg: wrong message or a file was written:\n${r_ERR}")
+endif()
+
+# 4c. A name without an extension is a BMP, a device too (native build only:
+#     Wine has no /dev/stdout).
+run_wallpaper(r --seed 5 --size 4x2 --output plain)
+expect_exit(r 0 "name without an extension")
+file(READ ${WORK}/plain magic LIMIT 2)
+if(NOT magic STREQUAL "BM")
+  message(FATAL_ERROR "plain is not a BMP file")
+endif()
+if(NOT EMULATOR)
+  execute_process(COMMAND ${EXE} --seed 5 --size 4x2 --output /dev/stdout
+    RESULT_VARIABLE rc OUTPUT_FILE ${WORK}/stdout.bmp)
+  file(SIZE ${WORK}/stdout.bmp size)
+  if(NOT rc EQUAL 0 OR NOT size EQUAL 78)  # 54 + 12 * 2
+    message(FATAL_ERROR "/dev/stdout: status ${rc}, ${size} bytes, expected 0 and 78")
+  endif()
+endif()
 
 # 5. A file that cannot be written: exit 1 with the writer's message, nothing left.
 run_wallpaper(r --seed 5 --size 8x8 --output no-such-folder/x.bmp)
