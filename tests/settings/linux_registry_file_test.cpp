@@ -195,13 +195,13 @@ TEST_F(StoreFileTest, TheFileIsReplacedWholeNotRewrittenInPlace) {
 
 TEST_F(StoreFileTest, AStoreThatIsASymbolicLinkStaysOne) {
   const fs::path real = dir / "dotfiles" / "prismora.reg";
-  WriteFile(real, "; mine\n");
+  WriteFile(real, "REGEDIT4\n; mine\n");
   fs::create_directories(file.parent_path());
   fs::create_symlink(real, file);
   Vars v;
   EXPECT_EQ(Load(v), "");
   EXPECT_TRUE(fs::is_symlink(file));
-  EXPECT_EQ(ReadFile(real), std::string("; mine\n\n") + (kFirstRunText + 10));
+  EXPECT_EQ(ReadFile(real), std::string("REGEDIT4\n; mine\n\n") + (kFirstRunText + 10));
 }
 
 TEST_F(StoreFileTest, AStoreThatCannotBeReadIsNeverOverwritten) {
@@ -235,49 +235,6 @@ TEST(StoreFilePath, FollowsXdgConfigHomeThenHome) {
   if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
   if (oldHome) setenv("HOME", savedHome.c_str(), 1);
   else unsetenv("HOME");
-}
-
-// ---- The text layer ----
-
-TEST(RegText, RenderingAnUnchangedDocumentGivesBackTheText) {
-  for (const std::string& text : std::vector<std::string>{
-           "", "\n", "\n\n", "REGEDIT4", "a\r\nb\r\n", "[x]\n\"v\"=hex:01,\\\n 02\nend",
-        std::string("\0\xff\n\"\\", 5)}) {
-    EXPECT_EQ(Platform::RenderRegText(Platform::ParseRegText(text)), text);
-  }
-}
-
-TEST(RegText, ValueLinesRoundTripEveryType) {
-  const RegistryValue values[] = {
-      {Settings::kRegDword, {0x78, 0x56, 0x34, 0x12}},
-      {Settings::kRegSz, {'a', '\\', '"', 'b', 0}},
-      {Settings::kRegSz, {'t', 'w', 'o', '\n', 'l', 0}},  // a line break needs hex(1)
-      {Settings::kRegSz, {'n', 'o', 'z'}},
-      {Settings::kRegBinary, {}},
-      {Settings::kRegExpandSz, {'%', 'x', '%', 0}},
-      {0x0b, {1, 2, 3, 4, 5, 6, 7, 8}},
-      {Settings::kRegDword, {1, 2}},
-  };
-  for (const RegistryValue& value : values) {
-    Platform::RegDocument doc;
-    ASSERT_TRUE(Platform::RegSetValue(doc, "K", "Na\"me\\", value));
-    RegistryValue back;
-    ASSERT_TRUE(Platform::RegFindValue(Platform::ParseRegText(Platform::RenderRegText(doc)), "k",
-                                       "na\"ME\\", back));
-    EXPECT_EQ(back, value);
-  }
-  EXPECT_EQ(Platform::FormatRegValueLine("", {Settings::kRegSz, {'x', 0}}), "@=\"x\"");
-  Platform::RegDocument doc;
-  EXPECT_FALSE(Platform::RegSetValue(doc, "K", "line\nbreak", {Settings::kRegSz, {0}}));
-}
-
-TEST(RegText, KeysExistThroughTheirOwnOrADeeperSection) {
-  const Platform::RegDocument doc =
-      Platform::ParseRegText("[HKEY_CURRENT_USER\\Software\\Prismora\\Sub]\n[HKEY_LOCAL_MACHINE\\X]\n");
-  EXPECT_TRUE(Platform::RegKeyExists(doc, "Software"));
-  EXPECT_TRUE(Platform::RegKeyExists(doc, "Software\\Prismora"));
-  EXPECT_FALSE(Platform::RegKeyExists(doc, "Software\\Prism"));
-  EXPECT_FALSE(Platform::RegKeyExists(doc, "X"));
 }
 
 }  // namespace
