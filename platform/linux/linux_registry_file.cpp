@@ -1,9 +1,11 @@
 // The Linux settings store: the file that holds the registry export text
-// (reg_text.h), read whole and replaced atomically.
+// (reg_text.h), read whole, and changed under a lock by one replace through
+// the platform's file writer.
 #include "platform/linux/linux_registry_file.h"
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/file_writer.h"
 #include "platform/native_registry.h"
 
 namespace Platform {
@@ -39,23 +42,40 @@ bool MakeFolders(const std::string& dir) {
   return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void SyncFolder(const std::string& dir) {
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);  // best effort: the rename is already done
-  close(fd);
-}
+// An exclusive flock on a lock file beside the store, held for one
+// read-modify-write. A file system without locks gives no lock and no error:
+// the write goes on as it would have without one.
+class StoreLock {
+ public:
+  explicit StoreLock(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    for (int waited = 0;; waited += 10) {
+      if (flock(fd_, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) {
+        held_ = true;
+        return;
+      }
+      if (waited >= LinuxRegistryFile::kLockWaitMilliseconds) return;
+      usleep(10000);
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0) close(fd_);  // releases the lock
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
 
 }  // namespace
 
@@ -72,7 +92,8 @@ LinuxRegistryFile::LoadResult LinuxRegistryFile::Load(RegDocument& doc) const {
   doc = {};
   if (path_.empty()) return LoadResult::Failed;
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block
-  if (fd < 0) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+  // ENOTDIR: a file where one of the folders should be, so no store either.
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? LoadResult::Missing : LoadResult::Failed;
   struct stat st;
   std::string text;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) <= kMaxFileBytes;
@@ -92,66 +113,66 @@ LinuxRegistryFile::LoadResult LinuxRegistryFile::Load(RegDocument& doc) const {
   return LoadResult::Read;
 }
 
-// Writes a temporary file beside the store and renames it over the store, so
-// the store is always either the old text or the new one, never a torn mix.
-// A store that is a symbolic link (dotfiles kept elsewhere) stays one: the
-// file it points to is replaced.
-bool LinuxRegistryFile::Store(const RegDocument& doc) const {
-  std::string target = path_;
-  if (char* real = realpath(path_.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
+// The file that links lead to (dotfiles kept elsewhere), or the path itself
+// while there is no file yet.
+std::string LinuxRegistryFile::RealPath() const {
+  std::string real = path_;
+  if (char* resolved = realpath(path_.c_str(), nullptr)) {
+    real = resolved;
+    std::free(resolved);
   }
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-  if (slash != std::string::npos && !MakeFolders(dir)) return false;
-  std::string temp = target + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat old;
-  if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
-  std::string bytes;
-  bool ok = EncodeRegFile(doc, bytes) && WriteAll(fd, bytes) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
-  SyncFolder(dir);
-  return true;
+  return real;
 }
 
 bool LinuxRegistryFile::OpenKey(const std::string& path) {
-  RegDocument doc;
-  open_ = Load(doc) == LoadResult::Read && RegKeyExists(doc, path);
+  CloseKey();
+  const LoadResult loaded = Load(snapshot_);
+  if (loaded == LoadResult::Missing || (loaded == LoadResult::Read && !RegKeyExists(snapshot_, path))) return false;
   key_ = path;
-  return open_;
+  readable_ = loaded == LoadResult::Read;
+  open_ = true;
+  return true;
 }
 
 bool LinuxRegistryFile::CreateKey(const std::string& path) {
-  RegDocument doc;
-  const LoadResult loaded = Load(doc);
-  open_ = false;
-  if (loaded == LoadResult::Failed) return false;  // never overwrite what we could not read
-  if (!RegKeyExists(doc, path)) {
-    RegAddKey(doc, path);
-    if (!Store(doc)) return false;
-  }
+  CloseKey();
+  // Never overwrite what we could not read.
+  if (Load(snapshot_) == LoadResult::Failed) return false;
+  const std::string folder = FolderOf(RealPath());
+  if (!MakeFolders(folder) || access(folder.c_str(), W_OK | X_OK) != 0) return false;
   key_ = path;
+  readable_ = true;
   open_ = true;
   return true;
 }
 
 bool LinuxRegistryFile::QueryValue(const std::string& name, RegistryValue& out) {
-  RegDocument doc;
-  return open_ && Load(doc) == LoadResult::Read && RegFindValue(doc, key_, name, out);
+  return open_ && readable_ && RegFindValue(snapshot_, key_, name, out);
 }
 
-bool LinuxRegistryFile::SetValue(const std::string& name, const RegistryValue& value) {
+size_t LinuxRegistryFile::StoreValues(const std::vector<Settings::NamedValue>& values) {
+  if (!open_ || values.empty()) return 0;
+  const std::string real = RealPath();
+  const StoreLock lock(real + ".lock");
   RegDocument doc;
-  if (!open_ || Load(doc) == LoadResult::Failed) return false;
-  return RegSetValue(doc, key_, name, value) && Store(doc);
+  if (!lock.Held() || Load(doc) == LoadResult::Failed) return 0;
+  size_t stored = 0;
+  while (stored < values.size() && RegSetValue(doc, key_, values[stored].name, values[stored].value)) ++stored;
+  std::string bytes;
+  if (stored == 0 || !EncodeRegFile(doc, bytes)) return 0;
+  if (!TrySaveFile(path_, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                   NewFileAccess::OwnerOnly)
+           .Saved())
+    return 0;
+  snapshot_ = std::move(doc);
+  readable_ = true;
+  return stored;
+}
+
+void LinuxRegistryFile::CloseKey() {
+  open_ = false;
+  readable_ = false;
+  snapshot_ = {};
 }
 
 // ---- Platform services ------------------------------------------------------------

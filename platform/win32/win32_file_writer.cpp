@@ -56,7 +56,7 @@ Target Inspect(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return t;  // absent, or the folder is: creation tells
   t.kind = Target::Kind::Refused;
   // CreateFile would refuse to overwrite a folder or a read-only file too.
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) t.reason = ReasonOf(ERROR_DIRECTORY_NOT_SUPPORTED);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) t.reason = "Is a folder";
   else if (attributes & FILE_ATTRIBUTE_READONLY) t.reason = ReasonOf(ERROR_ACCESS_DENIED);
   else t.kind = Target::Kind::Regular;
   return t;

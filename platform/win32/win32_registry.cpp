@@ -61,10 +61,15 @@ bool Win32Registry::QueryValue(const std::string& name, Settings::RegistryValue&
   return false;
 }
 
-bool Win32Registry::SetValue(const std::string& name, const Settings::RegistryValue& value) {
-  if (!key_) return false;
-  return RegSetValueExA(AsKey(key_), name.c_str(), 0, value.type, value.data.data(),
-                        DWORD(value.data.size())) == ERROR_SUCCESS;
+size_t Win32Registry::StoreValues(const std::vector<Settings::NamedValue>& values) {
+  size_t stored = 0;
+  for (const Settings::NamedValue& v : values) {
+    if (!key_ || RegSetValueExA(AsKey(key_), v.name.c_str(), 0, v.value.type, v.value.data.data(),
+                                DWORD(v.value.data.size())) != ERROR_SUCCESS)
+      break;
+    ++stored;
+  }
+  return stored;
 }
 
 void Win32Registry::CloseKey() {

@@ -21,7 +21,8 @@ class Win32Registry : public Settings::RegistryBackend {
   bool OpenKey(const std::string& path) override;
   bool CreateKey(const std::string& path) override;
   bool QueryValue(const std::string& name, Settings::RegistryValue& out) override;
-  bool SetValue(const std::string& name, const Settings::RegistryValue& value) override;
+  // One RegSetValueExA after the other: the registry keeps no batch.
+  size_t StoreValues(const std::vector<Settings::NamedValue>& values) override;
   void CloseKey() override;
 
  private:
