@@ -90,7 +90,7 @@ std::string LinuxRegistryFile::DefaultPath() {
 
 LinuxRegistryFile::LoadResult LinuxRegistryFile::Load(RegDocument& doc) const {
   doc = {};
-  if (path_.empty()) return LoadResult::Failed;
+  if (path_.empty()) return LoadResult::Missing;  // no home folder: no store
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block
   // ENOTDIR: a file where one of the folders should be, so no store either.
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? LoadResult::Missing : LoadResult::Failed;
@@ -137,7 +137,7 @@ bool LinuxRegistryFile::OpenKey(const std::string& path) {
 bool LinuxRegistryFile::CreateKey(const std::string& path) {
   CloseKey();
   // Never overwrite what we could not read.
-  if (Load(snapshot_) == LoadResult::Failed) return false;
+  if (path_.empty() || Load(snapshot_) == LoadResult::Failed) return false;
   const std::string folder = FolderOf(RealPath());
   if (!MakeFolders(folder) || access(folder.c_str(), W_OK | X_OK) != 0) return false;
   key_ = path;
