@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Native, SettingsStoreTest, testing::Values(kNative));
 
 // ---- Failures that only the memory backend can stage ----
 
-// The first run says nothing about a store it cannot create, as designed;
+// The first run says nothing about a store it cannot create;
 // Save Settings must not claim success when nothing was written.
 TEST(SettingsStoreFailures, AKeyThatCannotBeCreatedIsSilentAtFirstRunAndReportedBySaveSettings) {
   Settings::MemoryRegistry store;
