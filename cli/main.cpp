@@ -14,8 +14,8 @@
 #include "cli/wallpaper_args.h"
 #include "engine/gradient.h"
 #include "platform/error.h"
+#include "platform/file_writer.h"
 #include "prismora_version.h"
-#include "tools/atomic_file.h"
 #include "tools/dib.h"
 #include "tools/wallpaper_copy.h"
 
@@ -76,7 +76,7 @@ void SaveImage(const std::string& output, WallpaperCli::ImageFormat format, DIB:
   const int32_t w = image.Width(), h = image.Height();
   std::vector<uint8_t> rgb = WallpaperCli::TopDownRgb(image);
   image = DIB::TDIB();  // not needed any more: keep the peak memory down
-  WriteFileAtomically(output, WallpaperCli::EncodePng(rgb, w, h));
+  Platform::SaveFile(output, WallpaperCli::EncodePng(rgb, w, h));
 }
 
 int Run(const WallpaperArgs& a) {
@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
   }
   try {
     return Run(parsed.args);
+  } catch (const Platform::FileError& e) {  // the designed message, then why
+    std::fprintf(stderr, "prismora-wallpaper: %s%s%s\n", e.what(), e.Reason().empty() ? "" : ": ",
+                 e.Reason().c_str());
   } catch (const PrismoraError& e) {
     std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
   } catch (const std::bad_alloc&) {

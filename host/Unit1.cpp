@@ -15,6 +15,13 @@ ui::Point StartCursor;
 
 namespace {
 
+// A settings error from the creation, shown once the window is up.
+std::exception_ptr pendingSettingsError;
+
+}  // namespace
+
+namespace {
+
 ui::FormDesign Form1Design() {
   ui::FormDesign d;
   d.caption = "Full";
@@ -41,15 +48,16 @@ TForm1::TForm1(Settings::RegistryBackend& store, std::string defaultFolder)
   Timer.OnTimer = [this] { TimerTimer(); };
 }
 
-// A settings read error does not stop the creation: the remaining steps run
-// with the values read so far, and the error is shown once they are done
-// (the application's handler shows it), so the saver still comes up.
+// A settings read error does not stop the creation: the values that could
+// not be read have their first-run values, the remaining steps run, and the
+// error is shown once the window is up and drawing, so that the pattern runs
+// around the message box.
 void TForm1::FormCreate() {
-  std::exception_ptr settingsError;
+  pendingSettingsError = nullptr;
   try {
     Settings::LoadSettings(store_, ui::ScreenWidth(), defaultFolder_);
   } catch (...) {
-    settingsError = std::current_exception();
+    pendingSettingsError = std::current_exception();
   }
   Gradient::SeedRandomFromClock();
   if (Settings::RandomAlgorithm) Gradient::Pattern.Algorithm = Gradient::Random(12) + 1;
@@ -60,16 +68,18 @@ void TForm1::FormCreate() {
   StartCursor = ui::CursorPos();
   ui::SetScreenSaverRunning(true);
   ui::ShowCursor(false);
-  if (settingsError) std::rethrow_exception(settingsError);
 }
 
 // The viewport of the set-up is the primary monitor's: with one monitor,
-// the whole window, and the frames set no other.
+// the whole window, and the frames set no other. The application's handler
+// shows a pending settings error; its message box waits while the frame
+// timer goes on drawing.
 void TForm1::FormShow() {
   Surface = std::make_unique<ui::GLSurface>(*this, ui::Rect{0, 0, ClientWidth(), ClientHeight()});
   const ui::Rect whole{0, 0, ClientWidth(), ClientHeight()};
   const ui::Rect viewport = layout_.viewports.empty() ? whole : layout_.viewports.front();
   live::SetupFormSurface(*Surface, ui::PixelFormat{32, 0}, viewport, 0.0f);
+  if (pendingSettingsError) std::rethrow_exception(std::exchange(pendingSettingsError, nullptr));
 }
 
 void TForm1::TimerTimer() {

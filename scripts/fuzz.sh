@@ -13,7 +13,7 @@ flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 mkdir -p "$out"
 cd "$out"
 $cxx $flags -o fuzz_window_handle "$root/fuzz/fuzz_window_handle.cpp" "$root/host/startup.cpp"
-$cxx $flags -o fuzz_reg_parser "$root/fuzz/fuzz_reg_parser.cpp" "$root/platform/linux/linux_registry_file.cpp"
+$cxx $flags -o fuzz_reg_parser "$root/fuzz/fuzz_reg_parser.cpp" "$root/platform/linux/reg_text.cpp" "$root/platform/linux/utf16.cpp"
 
 run() {
   target=$1 seeds=$2

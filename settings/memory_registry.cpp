@@ -35,11 +35,16 @@ bool MemoryRegistry::QueryValue(const std::string& name, RegistryValue& out) {
   return true;
 }
 
-bool MemoryRegistry::SetValue(const std::string& name, const RegistryValue& value) {
-  written.push_back(name);
-  if (!open_ || refuseWrites) return false;
-  (*open_)[name] = value;
-  return true;
+size_t MemoryRegistry::StoreValues(const std::vector<NamedValue>& values) {
+  ++changes;
+  size_t stored = 0;
+  for (const NamedValue& v : values) {
+    written.push_back(v.name);
+    if (!open_ || refuseWrites || v.name == refuseValue) break;
+    (*open_)[v.name] = v.value;
+    ++stored;
+  }
+  return stored;
 }
 
 void MemoryRegistry::CloseKey() { open_ = nullptr; }

@@ -57,24 +57,32 @@ std::string Registry::ReadString(const std::string& name) {
   return text.substr(0, text.find('\0'));
 }
 
-void Registry::Write(const std::string& name, const RegistryValue& value) {
-  if (!open_ || !backend_.SetValue(name, value)) Fail("Failed to set data for", name);
-}
-
-void Registry::WriteInteger(const std::string& name, int32_t value) {
+RegistryValue IntegerValue(int32_t value) {
   const auto bits = static_cast<uint32_t>(value);
-  Write(name, {kRegDword,
-               {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)}});
+  return {kRegDword, {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)}};
 }
 
-void Registry::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+RegistryValue BoolValue(bool value) { return IntegerValue(value ? 1 : 0); }
 
-void Registry::WriteString(const std::string& name, const std::string& value) {
-  // Stored up to the first zero byte, with the terminating zero counted.
+RegistryValue StringValue(const std::string& value) {
   const std::string text = value.substr(0, value.find('\0'));
   RegistryValue stored{kRegSz, std::vector<uint8_t>(text.begin(), text.end())};
   stored.data.push_back(0);
-  Write(name, stored);
+  return stored;
+}
+
+void Registry::WriteValues(const std::vector<NamedValue>& values) {
+  if (values.empty()) return;
+  const size_t stored = open_ ? backend_.StoreValues(values) : 0;
+  if (stored < values.size()) Fail("Failed to set data for", values[stored].name);
+}
+
+void Registry::WriteInteger(const std::string& name, int32_t value) { WriteValues({{name, IntegerValue(value)}}); }
+
+void Registry::WriteBool(const std::string& name, bool value) { WriteValues({{name, BoolValue(value)}}); }
+
+void Registry::WriteString(const std::string& name, const std::string& value) {
+  WriteValues({{name, StringValue(value)}});
 }
 
 }  // namespace Settings

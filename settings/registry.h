@@ -23,6 +23,18 @@ struct RegistryValue {
   bool operator==(const RegistryValue&) const = default;
 };
 
+struct NamedValue {
+  std::string name;
+  RegistryValue value;
+};
+
+// The registry encodings: a 4-byte little-endian REG_DWORD; a boolean as the
+// REG_DWORD 1 or 0; a REG_SZ up to the first zero byte, its terminating zero
+// counted.
+RegistryValue IntegerValue(int32_t value);
+RegistryValue BoolValue(bool value);
+RegistryValue StringValue(const std::string& value);
+
 // One store of keys under the current user's root. A backend has at most one
 // key open at a time; key paths are relative, separated by '\', without a
 // leading or trailing backslash ("Software\Prismora").
@@ -31,13 +43,21 @@ class RegistryBackend {
   virtual ~RegistryBackend() = default;
   // Opens an existing key; false when it does not exist. Never creates.
   virtual bool OpenKey(const std::string& path) = 0;
-  // Opens the key, creating it and missing parents; false on failure.
+  // Opens the key, creating it and missing parents; false on failure (the
+  // store cannot be written). A store may create the key together with the
+  // first values stored in it, so that no reader ever finds it empty.
   virtual bool CreateKey(const std::string& path) = 0;
   // The open key's value: false when there is no open key or no such value.
   virtual bool QueryValue(const std::string& name, RegistryValue& out) = 0;
-  // Stores the value in the open key; false on failure or without an open key.
-  virtual bool SetValue(const std::string& name, const RegistryValue& value) = 0;
+  // Stores the values in the open key, in this order, as one change where
+  // the store can make one (the file store replaces its file once, so no
+  // reader sees some of the values without the others). Returns how many
+  // were stored, from the first on: fewer than all means that the next one
+  // failed; 0 without an open key.
+  virtual size_t StoreValues(const std::vector<NamedValue>& values) = 0;
   virtual void CloseKey() = 0;
+
+  bool SetValue(const std::string& name, const RegistryValue& value) { return StoreValues({{name, value}}) == 1; }
 };
 
 // The primitives as the settings code and the save dialog use them. Read and
@@ -71,9 +91,11 @@ class Registry {
   void WriteInteger(const std::string& name, int32_t value);
   void WriteBool(const std::string& name, bool value);
   void WriteString(const std::string& name, const std::string& value);  // REG_SZ, zero counted
+  // The values in this order as one change (see StoreValues); a failure
+  // raises "Failed to set data for '%s'" for the first value not stored.
+  void WriteValues(const std::vector<NamedValue>& values);
 
  private:
-  void Write(const std::string& name, const RegistryValue& value);
 
   RegistryBackend& backend_;
   bool open_ = false;

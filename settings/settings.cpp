@@ -2,6 +2,10 @@
 // defaults, and writing them back.
 #include "settings/settings.h"
 
+#include <vector>
+
+#include "platform/error.h"
+
 namespace Settings {
 
 int32_t WallpaperSizeChoice = 0;
@@ -22,51 +26,89 @@ int32_t WallpaperSizeForWidth(int screenWidth) {
 
 namespace {
 
-void ReadAll(Registry& reg, const SettingsVariables& v) {
-  v.Speed = reg.ReadInteger("Speed");
-  v.WallpaperSizeChoice = reg.ReadInteger("Bright");
-  v.Algorithm = reg.ReadInteger("Algoritm");
-  v.RandomAlgorithm = reg.ReadBool("Rands");
-  v.WallpaperFolder = reg.ReadString("Path_Wall");
+constexpr int32_t kFirstRunSpeed = 25;
+constexpr int32_t kFirstRunAlgorithm = 7;
+
+// Runs one read. A value that cannot be read takes its first-run value
+// instead, and the first failure's message is kept for the caller: the
+// window then still shows a pattern, and a later Save Settings writes the
+// user's other values back as they were.
+template <class Read, class FallBack>
+void ReadOrFallBack(std::string& firstError, Read read, FallBack fallBack) {
+  try {
+    read();
+  } catch (const PrismoraError& e) {
+    if (firstError.empty()) firstError = e.what();
+    fallBack();
+  }
 }
 
-void WriteChoices(Registry& reg, const SettingsVariables& v) {
-  reg.WriteInteger("Speed", v.Speed);
-  reg.WriteInteger("Bright", v.WallpaperSizeChoice);
-  reg.WriteInteger("Algoritm", v.Algorithm);
-  reg.WriteBool("Rands", v.RandomAlgorithm);
+// The five values in the designed order; the first failure's message, or "".
+std::string ReadAll(Registry& reg, int screenWidth, const std::string& defaultFolder, const SettingsVariables& v) {
+  std::string error;
+  ReadOrFallBack(error, [&] { v.Speed = reg.ReadInteger("Speed"); }, [&] { v.Speed = kFirstRunSpeed; });
+  ReadOrFallBack(error, [&] { v.WallpaperSizeChoice = reg.ReadInteger("Bright"); },
+                 [&] { v.WallpaperSizeChoice = WallpaperSizeForWidth(screenWidth); });
+  ReadOrFallBack(error, [&] { v.Algorithm = reg.ReadInteger("Algoritm"); }, [&] { v.Algorithm = kFirstRunAlgorithm; });
+  ReadOrFallBack(error, [&] { v.RandomAlgorithm = reg.ReadBool("Rands"); }, [&] { v.RandomAlgorithm = true; });
+  ReadOrFallBack(error, [&] { v.WallpaperFolder = reg.ReadString("Path_Wall"); },
+                 [&] { v.WallpaperFolder = defaultFolder; });
+  return error;
 }
 
-void ApplyFirstRunDefaults(int screenWidth, const std::string& defaultFolder,
-                           const SettingsVariables& v) {
-  v.Speed = 25;
-  v.Algorithm = 7;
+// "Speed", "Bright", "Algoritm", "Rands", in this order.
+std::vector<NamedValue> Choices(const SettingsVariables& v) {
+  return {{"Speed", IntegerValue(v.Speed)},
+          {"Bright", IntegerValue(v.WallpaperSizeChoice)},
+          {"Algoritm", IntegerValue(v.Algorithm)},
+          {"Rands", BoolValue(v.RandomAlgorithm)}};
+}
+
+bool IsFirstRun(const SettingsVariables& v) { return v.Speed == 0 && v.WallpaperSizeChoice == 0 && v.Algorithm == 0; }
+
+void ApplyFirstRunDefaults(int screenWidth, const std::string& defaultFolder, const SettingsVariables& v) {
+  v.Speed = kFirstRunSpeed;
+  v.Algorithm = kFirstRunAlgorithm;
   v.RandomAlgorithm = true;
   if (const int32_t size = WallpaperSizeForWidth(screenWidth)) v.WallpaperSizeChoice = size;
   if (v.WallpaperFolder.empty()) v.WallpaperFolder = defaultFolder;
+}
+
+// All five in one change, so that a second program starting at the same
+// moment finds either no key or the whole key. A key that cannot be created
+// is no error here.
+void WriteFirstRun(RegistryBackend& store, const SettingsVariables& v) {
+  Registry reg(store);
+  if (!reg.CreateKey(kSettingsKey)) return;
+  std::vector<NamedValue> values = Choices(v);
+  values.push_back({"Path_Wall", StringValue(v.WallpaperFolder)});
+  reg.WriteValues(values);
 }
 
 }  // namespace
 
 void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
                   const SettingsVariables& vars, FirstRun firstRun) {
+  std::string readError;
   {
     Registry reg(store);
-    if (reg.OpenKey(kSettingsKey)) ReadAll(reg, vars);
+    if (reg.OpenKey(kSettingsKey)) readError = ReadAll(reg, screenWidth, defaultFolder, vars);
   }
-  if (vars.Speed != 0 || vars.WallpaperSizeChoice != 0 || vars.Algorithm != 0) return;
-
-  ApplyFirstRunDefaults(screenWidth, defaultFolder, vars);
-  if (firstRun == FirstRun::InMemory) return;
-  Registry reg(store);
-  if (!reg.CreateKey(kSettingsKey)) return;
-  WriteChoices(reg, vars);
-  reg.WriteString("Path_Wall", vars.WallpaperFolder);
+  if (IsFirstRun(vars)) {
+    ApplyFirstRunDefaults(screenWidth, defaultFolder, vars);
+    // A store that could not be read whole is left as it is.
+    if (firstRun == FirstRun::Write && readError.empty()) WriteFirstRun(store, vars);
+  }
+  if (!readError.empty()) throw PrismoraError(readError);
 }
 
 void SaveSettings(RegistryBackend& store, const SettingsVariables& vars) {
   Registry reg(store);
-  if (reg.CreateKey(kSettingsKey)) WriteChoices(reg, vars);
+  const std::vector<NamedValue> values = Choices(vars);
+  // A store that cannot be created saves nothing: reported as the failure of
+  // the first value, as a refused write would be.
+  if (!reg.CreateKey(kSettingsKey)) throw PrismoraError("Failed to set data for '" + values.front().name + "'");
+  reg.WriteValues(values);
 }
 
 }  // namespace Settings

@@ -44,13 +44,16 @@ enum class FirstRun { Write, InMemory };
 // the key exists; when Speed, WallpaperSizeChoice and Algorithm are all 0
 // afterwards, sets the defaults (WallpaperSizeChoice from screenWidth, the
 // folder to defaultFolder if it is empty) and, with FirstRun::Write, writes
-// all five. A read or write error raises PrismoraError at the failing value;
-// what was read stays read.
+// all five in one change. A value that cannot be read does not stop the
+// others: it takes its first-run value in memory, nothing is written, and
+// once everything is set PrismoraError is raised with the message of the
+// first value that failed. A failing first-run write raises its error.
 void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
                   const SettingsVariables& vars = ProcessSettings(), FirstRun firstRun = FirstRun::Write);
 
-// Writes "Speed", "Bright", "Algoritm", "Rands" (not "Path_Wall"). Does nothing
-// if the key cannot be created; a write error raises PrismoraError.
+// Writes "Speed", "Bright", "Algoritm", "Rands" (not "Path_Wall") in one
+// change. A key that cannot be created raises "Failed to set data for
+// 'Speed'", and a failing write the error of the first value not stored.
 void SaveSettings(RegistryBackend& store, const SettingsVariables& vars = ProcessSettings());
 
 // The first-run wallpaper size for a screen width: 640, 800, 1024, 1152, 1280,

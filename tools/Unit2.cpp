@@ -4,7 +4,9 @@
 #include "tools/Unit2.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
+#include <utility>
 
 #include "engine/gradient.h"
 #include "live/live_frame.h"
@@ -18,6 +20,9 @@ using namespace WallpaperExport;
 int32_t FrameCount = 0;
 
 namespace {
+
+// A settings error from the creation, shown once the window is up.
+std::exception_ptr pendingSettingsError;
 
 const ui::Font kLabelFont{"Arial", 16, true, ui::clBlack};
 const ui::Font kButtonFont{"Arial", 16, true, ui::cl3DDkShadow};
@@ -84,12 +89,14 @@ TForm2::~TForm2() {
 }
 
 void TForm2::FormCreate() {
-  // A damaged store is reported, and the window still comes up with the
-  // values read before the failing one.
+  // A damaged store does not stop the creation: the values that could not be
+  // read have their first-run values, and the error is shown once the window
+  // is up, its preview running around the message box.
+  pendingSettingsError = nullptr;
   try {
     Settings::LoadSettings(store_, ui::ScreenWidth(), defaultFolder_);
-  } catch (const PrismoraError& e) {
-    ui::Application::Get().ShowError(e.what());
+  } catch (...) {
+    pendingSettingsError = std::current_exception();
   }
   Gradient::SeedRandomFromClock();
   ApplySettingsToControls();
@@ -134,8 +141,12 @@ void TForm2::SetUpWallpaperSize() {
 
 void TForm2::ShowSizeCaption() { StaticText7.SetText(SizeCaption(WallpaperWidth, WallpaperHeight, DesktopMarker)); }
 
-// A 16-bit depth buffer, unlike the saver's surface.
-void TForm2::FormShow() { live::SetupFormSurface(Surface, ui::PixelFormat{32, 16}, kViewport, kClearGrey); }
+// A 16-bit depth buffer, unlike the saver's surface. The application's
+// handler shows a pending settings error.
+void TForm2::FormShow() {
+  live::SetupFormSurface(Surface, ui::PixelFormat{32, 16}, kViewport, kClearGrey);
+  if (pendingSettingsError) std::rethrow_exception(std::exchange(pendingSettingsError, nullptr));
+}
 
 void TForm2::TimerTimer() {
   live::DrawLiveFrame(Surface);
@@ -177,8 +188,9 @@ void TForm2::Button1Click() {
   try {
     Settings::SaveSettings(store_);
   } catch (...) {
-    // The store refused a value: take the success message down at once, so
-    // that only the error is reported.
+    // The store was not written (it could not be created, or refused a
+    // value): take the success message down at once, so that only the error
+    // is reported.
     Timer1Timer();
     throw;
   }

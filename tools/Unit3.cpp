@@ -69,11 +69,14 @@ void TOKRightDlg::ReadFolder() {
 }
 
 // Entering the folder makes it the current directory and re-reads the file
-// list, which puts the mask into Edit. A folder that cannot be entered leaves
-// the lists at the current directory, re-read so that no stale selection from
-// an earlier opening survives.
+// list, which puts the mask into Edit. A remembered folder that is gone
+// opens the default folder (home, "C:\Windows") rather than wherever the
+// process happens to be, which a save would then remember; only when that
+// fails too the lists stay at the current directory, re-read so that no
+// stale selection from an earlier opening survives.
 void TOKRightDlg::EnterFolder() {
   if (DirectoryListBox1.SetDirectory(Settings::WallpaperFolder)) return;
+  if (DirectoryListBox1.SetDirectory(defaultFolder_)) return;
   std::error_code ec;
   const std::string current = std::filesystem::current_path(ec).string();
   if (!ec) DirectoryListBox1.SetDirectory(current);

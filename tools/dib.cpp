@@ -1,5 +1,5 @@
 // TDIB storage management and the BMP encoder. The file itself is written by
-// WriteFileAtomically so that a failed save never damages an existing file.
+// the platform's SaveFile so that a failed save never damages an existing file.
 #include "tools/dib.h"
 
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "tools/atomic_file.h"
+#include "platform/file_writer.h"
 
 namespace DIB {
 namespace {
@@ -100,6 +100,6 @@ std::vector<uint8_t> EncodeBmp(const TDIB& image) {
   return bytes;
 }
 
-void TDIB::SaveToFile(const std::string& path) const { WriteFileAtomically(path, EncodeBmp(*this)); }
+void TDIB::SaveToFile(const std::string& path) const { Platform::SaveFile(path, EncodeBmp(*this)); }
 
 }  // namespace DIB

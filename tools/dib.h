@@ -1,6 +1,6 @@
 // Module DIB: TDIB, an in-memory 24-bit picture filled pixel by pixel and
 // saved as an uncompressed Windows BMP file. EncodeBmp builds the file's bytes
-// without touching the disk; SaveToFile hands them to WriteFileAtomically.
+// without touching the disk; SaveToFile hands them to Platform::SaveFile.
 // Only 24 bits per pixel; no palettes, loading or drawing.
 #pragma once
 
@@ -36,7 +36,7 @@ class TDIB {
     p[1] = static_cast<uint8_t>(colour >> 8);
     p[2] = static_cast<uint8_t>(colour);
   }
-  // Replaces the file at path whole or not at all (see WriteFileAtomically).
+  // Replaces the file at path whole or not at all (see Platform::SaveFile).
   // An empty image gives a 0-byte file.
   void SaveToFile(const std::string& path) const;
 

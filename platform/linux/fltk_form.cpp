@@ -41,6 +41,11 @@ bool IsOurWindowOrChild(Display* d, Window candidate, Window ours) {
   return false;
 }
 
+class FltkForm;
+// The form holding the keyboard grab, and whether a modal box has it meanwhile.
+FltkForm* grabHolder = nullptr;
+bool grabLent = false;
+
 class FltkForm : public NativeForm {
  public:
   explicit FltkForm(Form& form)
@@ -66,6 +71,7 @@ class FltkForm : public NativeForm {
   int ClientHeight() const override { return window_->h(); }
   bool Active() const override;
   FormWindow* Window() { return window_; }
+  void TakeKeyboard();
 
  private:
   static int DesignWidth(const Form& f) { return f.Design().clientWidth > 0 ? f.Design().clientWidth : 100; }
@@ -75,7 +81,6 @@ class FltkForm : public NativeForm {
   }
   void PrepareForShow();
   void PlaceExactly();
-  void TakeKeyboard();
   void ReleaseGrab();
 
   Form& form_;
@@ -121,12 +126,14 @@ void FltkForm::TakeKeyboard() {
   XRaiseWindow(d, xid);
   XSetInputFocus(d, xid, RevertToParent, CurrentTime);
   grabbed_ = XGrabKeyboard(d, xid, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+  if (grabbed_) grabHolder = this;
   XFlush(d);
 }
 
 void FltkForm::ReleaseGrab() {
   if (!grabbed_) return;
   grabbed_ = false;
+  if (grabHolder == this) grabHolder = nullptr, grabLent = false;
   XUngrabKeyboard(TheDisplay(), CurrentTime);
   XFlush(TheDisplay());
 }
@@ -168,7 +175,7 @@ void FltkForm::PlaceExactly() {
 
 bool FltkForm::Active() const {
   if (!window_->shown()) return false;
-  if (grabbed_) return true;
+  if (grabbed_ && !grabLent) return true;
   Display* d = TheDisplay();
   ::Window focus = 0;
   int revert = 0;
@@ -177,6 +184,22 @@ bool FltkForm::Active() const {
 }
 
 }  // namespace
+
+// A grab taken by the client that holds the keyboard grab moves it to the
+// new window.
+bool LendKeyboardGrab(Fl_Window& box) {
+  if (!grabHolder || grabLent) return false;
+  Display* d = TheDisplay();
+  grabLent = XGrabKeyboard(d, fl_xid(&box), False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+  XFlush(d);
+  return grabLent;
+}
+
+void ReturnKeyboardGrab() {
+  if (!grabLent) return;
+  grabLent = false;
+  if (grabHolder && grabHolder->Window()->shown()) grabHolder->TakeKeyboard();
+}
 
 FormWindow::FormWindow(Form& form, int width, int height) : Fl_Double_Window(width, height), form_(form) {
   end();  // the constructor opened the window as the current group

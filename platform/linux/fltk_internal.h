@@ -44,6 +44,14 @@ void ApplyCursor(Fl_Window* window);
 // Where a window of this size stands centred on the primary monitor.
 Point CentredOnPrimary(int width, int height);
 
+// A full-screen form holds the keyboard grab (without a window manager
+// nothing else would hand it the keys). A modal box that comes up over it
+// borrows the grab, so that its keys reach the box and the form counts as
+// inactive meanwhile, and gives it back when it closes. Lend returns false
+// when no form holds the grab.
+bool LendKeyboardGrab(Fl_Window& box);
+void ReturnKeyboardGrab();
+
 // A Windows colour value (red in the low byte) as an FLTK colour.
 Fl_Color ToFlColour(Colour colour);
 // The FLTK font index for a face and weight; fontconfig stands in a bold

@@ -1,7 +1,8 @@
 // The application's error message box on FLTK: the error icon, the message,
 // an OK button (Enter or Escape close it), titled with the application title,
 // centred on the screen and modal. It takes the keyboard focus itself, since
-// without a window manager nobody would hand it over.
+// without a window manager nobody would hand it over, and over a full-screen
+// saver it borrows the saver's keyboard grab while it is up.
 #include "platform/linux/fltk_internal.h"
 
 #include <FL/Fl_Box.H>
@@ -61,7 +62,10 @@ void PlatformMessageBox(const std::string& title, const std::string& message) {
   box.position(at.x, at.y);
   box.show();
   TakeFocusIfMapped(box);
+  // Over a full-screen saver: its keyboard grab would keep the keys from us.
+  const bool borrowed = fltk::LendKeyboardGrab(box);
   while (box.shown()) Fl::wait();
+  if (borrowed) fltk::ReturnKeyboardGrab();
 }
 
 }  // namespace ui

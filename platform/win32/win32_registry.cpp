@@ -11,7 +11,29 @@ namespace {
 
 HKEY AsKey(void* key) { return static_cast<HKEY>(key); }
 
+// One per logon session; its name only needs to be ours.
+constexpr const char* kMutexName = "Local\\Prismora-settings-store";
+// A holder that hangs gives up its claim after this long, as far as we care.
+constexpr DWORD kLockWaitMilliseconds = 10000;
+
 }  // namespace
+
+Win32Registry::~Win32Registry() {
+  CloseKey();
+  if (mutex_) CloseHandle(static_cast<HANDLE>(mutex_));
+}
+
+void Win32Registry::Lock() {
+  if (!mutex_) mutex_ = CreateMutexA(nullptr, FALSE, kMutexName);
+  if (!mutex_ || locked_) return;
+  const DWORD waited = WaitForSingleObject(static_cast<HANDLE>(mutex_), kLockWaitMilliseconds);
+  locked_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;  // abandoned: its holder ended
+}
+
+void Win32Registry::Unlock() {
+  if (locked_) ReleaseMutex(static_cast<HANDLE>(mutex_));
+  locked_ = false;
+}
 
 std::string Win32Registry::FullPath(const std::string& path) const {
   if (base_.empty()) return path;
@@ -20,21 +42,27 @@ std::string Win32Registry::FullPath(const std::string& path) const {
 
 bool Win32Registry::OpenKey(const std::string& path) {
   CloseKey();
+  Lock();
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, FullPath(path).c_str(), 0, KEY_ALL_ACCESS, &key) !=
-      ERROR_SUCCESS)
+      ERROR_SUCCESS) {
+    Unlock();
     return false;
+  }
   key_ = key;
   return true;
 }
 
 bool Win32Registry::CreateKey(const std::string& path) {
   CloseKey();
+  Lock();
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, FullPath(path).c_str(), 0, nullptr,
                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+                      nullptr) != ERROR_SUCCESS) {
+    Unlock();
     return false;
+  }
   key_ = key;
   return true;
 }
@@ -61,15 +89,21 @@ bool Win32Registry::QueryValue(const std::string& name, Settings::RegistryValue&
   return false;
 }
 
-bool Win32Registry::SetValue(const std::string& name, const Settings::RegistryValue& value) {
-  if (!key_) return false;
-  return RegSetValueExA(AsKey(key_), name.c_str(), 0, value.type, value.data.data(),
-                        DWORD(value.data.size())) == ERROR_SUCCESS;
+size_t Win32Registry::StoreValues(const std::vector<Settings::NamedValue>& values) {
+  size_t stored = 0;
+  for (const Settings::NamedValue& v : values) {
+    if (!key_ || RegSetValueExA(AsKey(key_), v.name.c_str(), 0, v.value.type, v.value.data.data(),
+                                DWORD(v.value.data.size())) != ERROR_SUCCESS)
+      break;
+    ++stored;
+  }
+  return stored;
 }
 
 void Win32Registry::CloseKey() {
   if (key_) RegCloseKey(AsKey(key_));
   key_ = nullptr;
+  Unlock();
 }
 
 std::unique_ptr<Settings::RegistryBackend> MakeUserRegistry() {

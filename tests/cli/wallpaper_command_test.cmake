@@ -1,8 +1,8 @@
 # Runs the real prismora-wallpaper (under the cross-compiling emulator in the
 # Windows build) and checks what only the whole program shows: the thread
 # count changes no byte, --print-state reads back, PNG output, the output
-# name's extension, exit codes 2 and 1, and that a refused command writes
-# nothing.
+# name's extension, exit codes 2 and 1 with the system's reason, that a
+# refused command writes nothing, and that a device is written in place.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -106,7 +106,7 @@ endif()
 # 5. A file that cannot be written: exit 1 with the writer's message, nothing left.
 run_wallpaper(r --seed 5 --size 8x8 --output no-such-folder/x.bmp)
 expect_exit(r 1 "missing folder")
-if(NOT r_ERR MATCHES "Cannot create file no-such-folder/x.bmp")
+if(NOT r_ERR MATCHES "Cannot create file no-such-folder/x.bmp: [A-Za-z]")  # then the system's reason
   message(FATAL_ERROR "missing folder message: ${r_ERR}")
 endif()
 run_wallpaper(r --seed 5 --size 8x8 --output "*.bmp")
@@ -121,6 +121,16 @@ run_wallpaper(r --version)
 expect_exit(r 0 "--version")
 if(NOT r_OUT MATCHES "^prismora-wallpaper [0-9]+\\.[0-9]+\\.[0-9]+\r?\n$")
   message(FATAL_ERROR "--version printed '${r_OUT}'")
+endif()
+
+# 7. A device is written in place, never replaced by a regular file.
+if(NOT EMULATOR)
+  run_wallpaper(r --seed 5 --size 64x64 --output /dev/null)
+  expect_exit(r 0 "/dev/null")
+  execute_process(COMMAND stat -c %F /dev/null OUTPUT_VARIABLE kind OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT kind STREQUAL "character special file")
+    message(FATAL_ERROR "/dev/null is now a ${kind}")
+  endif()
 endif()
 
 file(REMOVE_RECURSE ${WORK})

@@ -245,18 +245,30 @@ def test_saver_key(s):
 
 
 def test_saver_settings_error(s):
+    """A value of the wrong type: the saver draws its pattern around the error
+    box, reads the values after the failing one, and rewrites nothing."""
     store = os.path.join(s.env["XDG_CONFIG_HOME"], "prismora")
     os.makedirs(store)
-    with open(os.path.join(store, "registry.reg"), "w") as f:
-        f.write('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n"Speed"=dword:00000019\n"Bright"="3"\n')
+    path = os.path.join(store, "registry.reg")
+    text = 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n"Speed"=dword:00000019\n"Bright"="3"\n'
+    with open(path, "w") as f:
+        f.write(text)
     p = s.run(s.args.prismora, "/s")
-    s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Prismora Screensaver$")
-    s.save(s.pixels(), (WIDTH, HEIGHT), "message")
-    s.xdotool("key", "Return")  # the box took the focus itself
+    box = s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Prismora Screensaver$").split()[0]
     s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Full$")
-    frames_go_on(s, p, 0)
-    if not alive(p):
-        raise Failure("the saver did not come up after the message")
+    geometry = dict(line.split("=") for line in s.xdotool("getwindowgeometry", "--shell", box).split())
+    top = int(geometry["Y"])
+    above = (0, 0, WIDTH, top)  # the screen above the box
+    wait_until(lambda: lit_fraction(s.pixels(above)) > 0.95, "a pattern around the message box")
+    first = s.pixels(above)
+    wait_until(lambda: changed_fraction(first, s.pixels(above)) > 0.05, "the pattern moving behind the box")
+    s.save(s.pixels(), (WIDTH, HEIGHT), "message")
+    s.xdotool("key", "Return")  # the box has the keyboard while it is up
+    wait_until(lambda: not s.tool("xdotool", "search", "--onlyvisible", "--name", "^Prismora Screensaver$").stdout.strip(),
+               "the message box to close")
+    frames_go_on(s, p, 1)
+    if open(path).read() != text:
+        raise Failure("the store was rewritten:\n" + open(path).read())
     s.xdotool("key", "space")
     expect_exit(p, 0, "key after the message")
 

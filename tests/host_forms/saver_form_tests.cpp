@@ -225,23 +225,30 @@ TEST_F(SaverFormTest, CreationCoversTheScreenHidesTheCursorAndTellsTheSystem) {
   EXPECT_EQ(surface.swaps, 10);
 }
 
-TEST_F(SaverFormTest, ASettingsReadErrorStillBringsTheSaverUp) {
+// The message box comes once the saver draws, so that the pattern runs
+// around it; the value that failed takes its first-run value.
+TEST_F(SaverFormTest, ASettingsReadErrorIsShownOnceTheSaverDraws) {
   {
     Settings::Registry reg(store_);
     ASSERT_TRUE(reg.CreateKey(Settings::kSettingsKey));
     reg.WriteInteger("Speed", 30);
     reg.WriteString("Bright", "3");  // the wrong type
+    reg.WriteInteger("Algoritm", 4);
+    reg.WriteBool("Rands", false);
   }
   TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user");
-  ASSERT_EQ(TheWorld().messageBoxes.size(), 1u);
-  EXPECT_EQ(TheWorld().messageBoxes[0], "|Invalid data type for 'Bright'");
-  EXPECT_EQ(Gradient::Pattern.Speed, 30);  // what was read before the error stays
+  EXPECT_TRUE(TheWorld().messageBoxes.empty());
+  EXPECT_EQ(Gradient::Pattern.Speed, 30);
+  EXPECT_EQ(Gradient::Pattern.Algorithm, 4);  // read after the failing value
+  EXPECT_EQ(Settings::WallpaperSizeChoice, 3);
   EXPECT_EQ(form.ClientWidth(), 1024);
   EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
   EXPECT_TRUE(TheWorld().screenSaverRunning);
   EXPECT_EQ(TheWorld().cursorCount, -1);
   ui::Application::Get().Run();
   EXPECT_TRUE(ui::headless::SurfaceOf(form).created);
+  ASSERT_EQ(TheWorld().messageBoxes.size(), 1u);
+  EXPECT_EQ(TheWorld().messageBoxes[0], "|Invalid data type for 'Bright'");
 }
 
 // ---- Every monitor ----

@@ -1,14 +1,17 @@
-// The Linux .reg file store: the text it writes, export files it reads, the
-// damage it survives, and how it replaces the file.
+// The Linux .reg file store: the text it writes, export files it reads (UTF-16
+// and CRLF ones too), the damage it reports and never overwrites, how it
+// replaces the file, and two processes using it at once.
 #include "platform/linux/linux_registry_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -162,21 +165,45 @@ TEST_F(StoreFileTest, ValuesAfterADamagedSectionHeaderBelongToNoKey) {
   EXPECT_EQ(Load(v), "Failed to get data for 'Bright'");
 }
 
-TEST_F(StoreFileTest, BinaryGarbageIsReadWithoutHarmAndKeptOnRewrite) {
+// SaveSettings' error, or "" when none.
+std::string SaveError(const fs::path& file, int32_t speed = 1) {
+  LinuxRegistryFile store(file.string());
+  int32_t size = 1, algorithm = 1;
+  bool random = false;
+  std::string folder;
+  try {
+    Settings::SaveSettings(store, {speed, size, algorithm, random, folder});
+  } catch (const PrismoraError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// A file that is not a registry file is someone else's: reported, and left
+// exactly as it was by the first run and by Save Settings alike.
+TEST_F(StoreFileTest, AFileThatIsNotARegistryFileIsReportedAndNeverRewritten) {
   std::mt19937 random(4242);
   std::string garbage;
   for (int i = 0; i < 20000; ++i) garbage.push_back(char(random() & 0xFF));
   garbage += "\n\"Speed\"=hex(4):\\\n";  // a continuation that never comes
-  WriteFile(file, garbage);
-  Vars v;
-  EXPECT_EQ(Load(v), "");  // no key in it: a first run
-  EXPECT_EQ(v.speed, 25);
-  const std::string after = ReadFile(file);
-  ASSERT_GE(after.size(), garbage.size());
-  EXPECT_EQ(after.substr(0, garbage.size()), garbage);
-  Vars again;
-  EXPECT_EQ(Load(again), "");
-  EXPECT_EQ(again.algorithm, 7);
+  const fs::path passwd = dir / "passwd-copy";
+  const std::string accounts = "root:x:0:0:root:/root:/bin/bash\n";
+  WriteFile(passwd, accounts);
+  for (const std::string& content : {garbage, std::string("[HKEY_CURRENT_USER\\Software\\Prismora]\n"), accounts}) {
+    fs::remove(file);
+    if (content == accounts) {
+      fs::create_symlink(passwd, file);  // a link to a file that is no export
+    } else {
+      WriteFile(file, content);
+    }
+    Vars v;
+    EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
+    EXPECT_EQ(v.speed, 25);  // the first run's values, in memory only
+    EXPECT_EQ(v.algorithm, 7);
+    EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
+    EXPECT_EQ(ReadFile(file), content);
+  }
+  EXPECT_TRUE(fs::is_symlink(file));
 }
 
 TEST_F(StoreFileTest, TheFileIsReplacedWholeNotRewrittenInPlace) {
@@ -184,37 +211,176 @@ TEST_F(StoreFileTest, TheFileIsReplacedWholeNotRewrittenInPlace) {
   ASSERT_EQ(Load(v), "");
   const fs::path link = dir / "old-store";
   fs::create_hard_link(file, link);
-  LinuxRegistryFile store(file.string());
-  Vars save{1, 1, 1, false, ""};
-  Settings::SaveSettings(store, save.refs());
+  EXPECT_EQ(SaveError(file), "");
   EXPECT_EQ(ReadFile(link), kFirstRunText);  // the old file is untouched
   EXPECT_NE(ReadFile(file), kFirstRunText);
   for (const auto& entry : fs::directory_iterator(file.parent_path()))
-    EXPECT_EQ(entry.path().filename(), "registry.reg");  // no temporary left behind
+    EXPECT_NE(entry.path().extension(), ".tmp");  // no temporary left behind
+  struct stat st;
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0077, 0u);  // a new store is private
 }
 
 TEST_F(StoreFileTest, AStoreThatIsASymbolicLinkStaysOne) {
   const fs::path real = dir / "dotfiles" / "prismora.reg";
-  WriteFile(real, "; mine\n");
+  WriteFile(real, "REGEDIT4\n; mine\n");
   fs::create_directories(file.parent_path());
   fs::create_symlink(real, file);
   Vars v;
   EXPECT_EQ(Load(v), "");
   EXPECT_TRUE(fs::is_symlink(file));
-  EXPECT_EQ(ReadFile(real), std::string("; mine\n\n") + (kFirstRunText + 10));
+  EXPECT_EQ(ReadFile(real), std::string("REGEDIT4\n; mine\n\n") + (kFirstRunText + 10));
 }
 
-TEST_F(StoreFileTest, AStoreThatCannotBeReadIsNeverOverwritten) {
+// Anything where the file should be that cannot be read as one: the reads
+// report it, the first run keeps its values in memory, Save Settings says
+// that it saved nothing, and the thing itself stays as it was.
+TEST_F(StoreFileTest, AStoreThatCannotBeReadIsReportedAndNeverOverwritten) {
   fs::create_directories(file);  // a folder where the file should be
   Vars v;
-  EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(v.speed, 25);  // defaults in memory only
+  EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
+  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
   EXPECT_TRUE(fs::is_directory(file));
 
   fs::remove(file);
-  WriteFile(file, std::string(LinuxRegistryFile::kMaxFileBytes + 1, ';'));
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);  // nobody writes to it: reading must not wait
+  EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
+  EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
+  EXPECT_TRUE(fs::is_fifo(file));
+
+  fs::remove(file);
+  const std::string big = "REGEDIT4\n" + std::string(LinuxRegistryFile::kMaxFileBytes, ';');
+  WriteFile(file, big);
+  EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
+  EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
+  EXPECT_EQ(fs::file_size(file), big.size());
+}
+
+TEST_F(StoreFileTest, AFolderThatCannotBeCreatedMakesTheFirstRunSilentAndSaveSettingsFail) {
+  WriteFile(dir / "deeper", "a file where the store's folder should be");
+  Vars v;
   EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(fs::file_size(file), LinuxRegistryFile::kMaxFileBytes + 1);
+  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
+  EXPECT_EQ(ReadFile(dir / "deeper"), "a file where the store's folder should be");
+}
+
+const std::u16string kUtf16Store =
+    u"Windows Registry Editor Version 5.00\r\n"
+    u"\r\n"
+    u"[HKEY_CURRENT_USER\\Software\\Prismora]\r\n"
+    u"\"Speed\"=dword:0000000a\r\n"
+    u"\"Bright\"=dword:00000002\r\n"
+    u"\"Algoritm\"=dword:00000004\r\n"
+    u"\"Rands\"=dword:00000000\r\n"
+    u"\"Path_Wall\"=\"/home/zo\u00eb/Bilder\"\r\n"
+    u"\r\n"
+    u"[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+    u"\"Keep\"=\"\u65e5\u672c\"\r\n";
+
+std::string Utf16File(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) {
+    bytes.push_back(char(unit & 0xFF));
+    bytes.push_back(char(unit >> 8));
+  }
+  return bytes;
+}
+
+TEST_F(StoreFileTest, AUtf16ExportIsReadAndRewrittenAsUtf16) {
+  WriteFile(file, Utf16File(kUtf16Store));
+  Vars v;
+  EXPECT_EQ(Load(v), "");
+  EXPECT_EQ(v.speed, 10);
+  EXPECT_EQ(v.size, 2);
+  EXPECT_EQ(v.algorithm, 4);
+  EXPECT_EQ(v.folder, "/home/zo\xC3\xAB/Bilder");
+  EXPECT_EQ(ReadFile(file), Utf16File(kUtf16Store));  // a read writes nothing
+
+  EXPECT_EQ(SaveError(file, 50), "");
+  std::u16string expected = kUtf16Store;
+  const std::u16string from = u"dword:0000000a\r\n\"Bright\"=dword:00000002\r\n\"Algoritm\"=dword:00000004";
+  expected.replace(expected.find(from), from.size(),
+                   u"dword:00000032\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001");
+  EXPECT_EQ(ReadFile(file), Utf16File(expected));
+}
+
+TEST_F(StoreFileTest, ACrlfStoreKeepsCrlfLines) {
+  WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Prismora]\r\n\"Path_Wall\"=\"/p\"\r\n");
+  EXPECT_EQ(SaveError(file, 3), "");
+  EXPECT_EQ(ReadFile(file),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Prismora]\r\n\"Path_Wall\"=\"/p\"\r\n"
+            "\"Speed\"=dword:00000003\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
+            "\"Rands\"=dword:00000000\r\n");
+}
+
+// ---- Two processes at once ----
+
+// Runs `work` in `count` child processes that start together; true when
+// every child returned true.
+bool InChildrenAtOnce(int count, const std::function<bool(int)>& work) {
+  int go[2];
+  if (pipe(go) != 0) return false;
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t child = fork();
+    if (child == 0) {
+      close(go[1]);
+      char c;
+      (void)!read(go[0], &c, 1);  // the start: the parent closes its end
+      _exit(work(i) ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  close(go[0]);
+  close(go[1]);
+  bool ok = true;
+  for (pid_t child : children) {
+    int status = 0;
+    ok = waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+  }
+  return ok;
+}
+
+TEST_F(StoreFileTest, TwoFirstRunsAtOnceBothComeUpWithoutAnErrorAndLeaveAllFiveValues) {
+  for (int round = 0; round < 10; ++round) {
+    fs::remove_all(dir);
+    const bool ok = InChildrenAtOnce(2, [&](int) {
+      Vars v;
+      return Load(v).empty() && v.speed == 25 && v.size == 3 && v.algorithm == 7 && v.random;
+    });
+    EXPECT_TRUE(ok) << "round " << round;
+    EXPECT_EQ(ReadFile(file), kFirstRunText) << "round " << round;
+  }
+}
+
+// Each writer checks after every write that its own value is there: a write
+// of the other's made from a copy read before it would have taken it away.
+TEST_F(StoreFileTest, WritersAtTheSameTimeLoseNoneOfEachOthersValues) {
+  Vars v;
+  ASSERT_EQ(Load(v), "");
+  constexpr int kWrites = 60;
+  const bool ok = InChildrenAtOnce(2, [&](int child) {
+    const std::string name = child == 0 ? "Speed" : "Bright";
+    LinuxRegistryFile store(file.string());
+    for (int i = 1; i <= kWrites; ++i) {
+      Settings::Registry reg(store);
+      try {
+        if (!reg.CreateKey(Settings::kSettingsKey)) return false;
+        reg.WriteInteger(name, i);
+        if (!reg.OpenKey(Settings::kSettingsKey) || reg.ReadInteger(name) != i) return false;
+      } catch (const PrismoraError&) {
+        return false;
+      }
+    }
+    return true;
+  });
+  EXPECT_TRUE(ok);
+  Vars after;
+  EXPECT_EQ(Load(after), "");
+  EXPECT_EQ(after.speed, kWrites);
+  EXPECT_EQ(after.size, kWrites);
 }
 
 TEST(StoreFilePath, FollowsXdgConfigHomeThenHome) {
@@ -235,49 +401,6 @@ TEST(StoreFilePath, FollowsXdgConfigHomeThenHome) {
   if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
   if (oldHome) setenv("HOME", savedHome.c_str(), 1);
   else unsetenv("HOME");
-}
-
-// ---- The text layer ----
-
-TEST(RegText, RenderingAnUnchangedDocumentGivesBackTheText) {
-  for (const std::string& text : std::vector<std::string>{
-           "", "\n", "\n\n", "REGEDIT4", "a\r\nb\r\n", "[x]\n\"v\"=hex:01,\\\n 02\nend",
-        std::string("\0\xff\n\"\\", 5)}) {
-    EXPECT_EQ(Platform::RenderRegText(Platform::ParseRegText(text)), text);
-  }
-}
-
-TEST(RegText, ValueLinesRoundTripEveryType) {
-  const RegistryValue values[] = {
-      {Settings::kRegDword, {0x78, 0x56, 0x34, 0x12}},
-      {Settings::kRegSz, {'a', '\\', '"', 'b', 0}},
-      {Settings::kRegSz, {'t', 'w', 'o', '\n', 'l', 0}},  // a line break needs hex(1)
-      {Settings::kRegSz, {'n', 'o', 'z'}},
-      {Settings::kRegBinary, {}},
-      {Settings::kRegExpandSz, {'%', 'x', '%', 0}},
-      {0x0b, {1, 2, 3, 4, 5, 6, 7, 8}},
-      {Settings::kRegDword, {1, 2}},
-  };
-  for (const RegistryValue& value : values) {
-    Platform::RegDocument doc;
-    ASSERT_TRUE(Platform::RegSetValue(doc, "K", "Na\"me\\", value));
-    RegistryValue back;
-    ASSERT_TRUE(Platform::RegFindValue(Platform::ParseRegText(Platform::RenderRegText(doc)), "k",
-                                       "na\"ME\\", back));
-    EXPECT_EQ(back, value);
-  }
-  EXPECT_EQ(Platform::FormatRegValueLine("", {Settings::kRegSz, {'x', 0}}), "@=\"x\"");
-  Platform::RegDocument doc;
-  EXPECT_FALSE(Platform::RegSetValue(doc, "K", "line\nbreak", {Settings::kRegSz, {0}}));
-}
-
-TEST(RegText, KeysExistThroughTheirOwnOrADeeperSection) {
-  const Platform::RegDocument doc =
-      Platform::ParseRegText("[HKEY_CURRENT_USER\\Software\\Prismora\\Sub]\n[HKEY_LOCAL_MACHINE\\X]\n");
-  EXPECT_TRUE(Platform::RegKeyExists(doc, "Software"));
-  EXPECT_TRUE(Platform::RegKeyExists(doc, "Software\\Prismora"));
-  EXPECT_FALSE(Platform::RegKeyExists(doc, "Software\\Prism"));
-  EXPECT_FALSE(Platform::RegKeyExists(doc, "X"));
 }
 
 }  // namespace

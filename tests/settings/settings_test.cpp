@@ -1,6 +1,7 @@
 // LoadSettings and SaveSettings over every backend of this platform: the
-// first runs, the all-zero key, read errors stopping at the failing value,
-// and what SaveSettings leaves alone.
+// first runs, the all-zero key, values that cannot be read falling back to
+// their first-run values, one change per operation, failures reported, and
+// what SaveSettings leaves alone.
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -118,22 +119,53 @@ TEST_P(SettingsStoreTest, KeyWithAllThreeIntegersZeroIsRewrittenKeepingTheFolder
   ExpectFirstRunValues(5, "D:\\Pictures");
 }
 
-TEST_P(SettingsStoreTest, MissingBrightStopsTheReadAtBright) {
+// A value that cannot be read must not stop the rest or leave zeros behind
+// (a black window, and zeros written over good values by the next save).
+TEST_P(SettingsStoreTest, AValueThatCannotBeReadTakesItsFirstRunValueAndTheRestAreRead) {
   Put("Speed", Dword(30));
   Put("Algoritm", Dword(4));
   Put("Rands", Dword(0));
   Put("Path_Wall", Sz("D:\\Pictures"));
   Vars v;
-  v.algorithm = 99;
-  v.random = true;
-  v.folder = "before";
   EXPECT_EQ(LoadError(v), "Failed to get data for 'Bright'");
-  EXPECT_EQ(v.speed, 30);  // read before the failure
-  EXPECT_EQ(v.algorithm, 99);  // the later values are not read
-  EXPECT_TRUE(v.random);
-  EXPECT_EQ(v.folder, "before");
-  EXPECT_EQ(Stored("Speed"), Dword(30));  // and nothing was rewritten
-  EXPECT_EQ(Stored("Bright"), RegistryValue{});
+  EXPECT_EQ(v.speed, 30);
+  EXPECT_EQ(v.size, 3);  // the first run's choice for a 1024-wide screen
+  EXPECT_EQ(v.algorithm, 4);
+  EXPECT_FALSE(v.random);
+  EXPECT_EQ(v.folder, "D:\\Pictures");
+  EXPECT_EQ(Stored("Bright"), RegistryValue{});  // nothing was written
+  EXPECT_EQ(Stored("Speed"), Dword(30));
+
+  // Save Settings then writes the user's values back as they were.
+  Settings::SaveSettings(store(), v.refs());
+  EXPECT_EQ(Stored("Speed"), Dword(30));
+  EXPECT_EQ(Stored("Bright"), Dword(3));
+  EXPECT_EQ(Stored("Algoritm"), Dword(4));
+  EXPECT_EQ(Stored("Rands"), Dword(0));
+  EXPECT_EQ(Stored("Path_Wall"), Sz("D:\\Pictures"));
+}
+
+TEST_P(SettingsStoreTest, EveryFailingValueFallsBackAndTheFirstMessageIsReported) {
+  Put("Speed", Sz("25"));
+  Put("Algoritm", Dword(9));
+  Put("Rands", {Settings::kRegBinary, {1}});
+  Put("Path_Wall", Dword(7));
+  for (Settings::FirstRun firstRun : {Settings::FirstRun::Write, Settings::FirstRun::InMemory}) {
+    Vars v;
+    std::string error = "(no error)";
+    try {
+      Settings::LoadSettings(store(), 1280, "C:\\Windows", v.refs(), firstRun);
+    } catch (const PrismoraError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, "Invalid data type for 'Speed'");
+    EXPECT_EQ(v.speed, 25);
+    EXPECT_EQ(v.size, 5);
+    EXPECT_EQ(v.algorithm, 9);
+    EXPECT_TRUE(v.random);
+    EXPECT_EQ(v.folder, "C:\\Windows");
+    EXPECT_EQ(Stored("Speed"), Sz("25"));  // left for the user to see
+  }
 }
 
 TEST_P(SettingsStoreTest, StoredSettingsAreReadAndAnyNonZeroRandsIsTrue) {
@@ -205,7 +237,9 @@ INSTANTIATE_TEST_SUITE_P(Native, SettingsStoreTest, testing::Values(kNative));
 
 // ---- Failures that only the memory backend can stage ----
 
-TEST(SettingsStoreFailures, KeyThatCannotBeCreatedLeavesDefaultsInMemoryOnly) {
+// The first run says nothing about a store it cannot create;
+// Save Settings must not claim success when nothing was written.
+TEST(SettingsStoreFailures, AKeyThatCannotBeCreatedIsSilentAtFirstRunAndReportedBySaveSettings) {
   Settings::MemoryRegistry store;
   store.refuseCreate = true;
   Vars v;
@@ -213,22 +247,29 @@ TEST(SettingsStoreFailures, KeyThatCannotBeCreatedLeavesDefaultsInMemoryOnly) {
   EXPECT_EQ(v.size, 4);
   EXPECT_EQ(v.speed, 25);
   EXPECT_TRUE(store.written.empty());
-  Settings::SaveSettings(store, v.refs());
-  EXPECT_TRUE(store.written.empty());
-}
-
-TEST(SettingsStoreFailures, FailingWriteStopsAtTheFirstValue) {
-  Settings::MemoryRegistry store;
-  store.refuseWrites = true;
-  Vars v{5, 1, 2, false, ""};
   try {
     Settings::SaveSettings(store, v.refs());
     FAIL() << "no error";
   } catch (const PrismoraError& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'Speed'");
   }
-  EXPECT_EQ(store.written, std::vector<std::string>{"Speed"});
-  EXPECT_FALSE(store.keyOpen());  // closed on the way out
+  EXPECT_TRUE(store.written.empty());
+}
+
+TEST(SettingsStoreFailures, AFailingWriteNamesTheFirstValueNotStored) {
+  for (const std::string refused : {"Speed", "Algoritm"}) {
+    Settings::MemoryRegistry store;
+    store.refuseValue = refused;
+    Vars v{5, 1, 2, false, ""};
+    try {
+      Settings::SaveSettings(store, v.refs());
+      FAIL() << "no error";
+    } catch (const PrismoraError& e) {
+      EXPECT_EQ(e.what(), "Failed to set data for '" + refused + "'");
+    }
+    EXPECT_EQ(store.written.back(), refused);  // nothing after it was tried
+    EXPECT_FALSE(store.keyOpen());             // closed on the way out
+  }
 }
 
 TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
@@ -238,8 +279,11 @@ TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
   EXPECT_TRUE(store.queried.empty());  // no key: nothing read
   const std::vector<std::string> all{"Speed", "Bright", "Algoritm", "Rands", "Path_Wall"};
   EXPECT_EQ(store.written, all);
+  EXPECT_EQ(store.changes, 1);  // one change for the whole first run
   Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
   EXPECT_EQ(store.queried, all);
+  Settings::SaveSettings(store, v.refs());
+  EXPECT_EQ(store.changes, 2);
 }
 
 TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/native_registry.h"
@@ -86,6 +88,31 @@ TEST(Win32Registry, OpenNeverCreatesAndWritesNeedAnOpenKey) {
   EXPECT_TRUE(store.SetValue("Speed", {Settings::kRegDword, {1, 0, 0, 0}}));
   store.CloseKey();
   EXPECT_TRUE(store.OpenKey("Software"));
+}
+
+// One program's reads wait while another is between opening the key and
+// closing it, so a start never sees the first run's values half written.
+TEST(Win32Registry, AnOpenKeyKeepsOtherUsersOfTheStoreWaitingUntilItCloses) {
+  ScratchKey scratch;
+  Win32Registry reader(scratch.path());
+  std::atomic<bool> created{false}, written{false};
+  std::thread writer([&] {
+    Win32Registry store(scratch.path());
+    ASSERT_TRUE(store.CreateKey("Software\\Prismora"));
+    created = true;
+    Sleep(300);
+    EXPECT_TRUE(store.SetValue("Speed", {Settings::kRegDword, {25, 0, 0, 0}}));
+    EXPECT_TRUE(store.SetValue("Bright", {Settings::kRegDword, {3, 0, 0, 0}}));
+    written = true;
+    store.CloseKey();
+  });
+  while (!created) Sleep(1);
+  ASSERT_TRUE(reader.OpenKey("Software\\Prismora"));
+  EXPECT_TRUE(written);
+  Settings::RegistryValue bright;
+  EXPECT_TRUE(reader.QueryValue("Bright", bright));
+  reader.CloseKey();
+  writer.join();
 }
 
 // The real settings key, as the program uses it: HKCU\Software\Prismora.

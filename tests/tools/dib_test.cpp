@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "tests/tools/test_files.h"
+#include "tests/support/test_files.h"
 #include "tools/dib.h"
 
 namespace {

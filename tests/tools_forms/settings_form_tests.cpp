@@ -141,20 +141,31 @@ TEST_F(SettingsFormTest, RandomChoiceShowsAndSavesTheDrawnAlgorithm) {
   EXPECT_EQ(reg.ReadInteger("Algoritm"), drawn);
 }
 
-TEST_F(SettingsFormTest, ReadErrorIsShownAndTheWindowStillComesUp) {
-  Store({.speed = 30}, folder_);
+TEST_F(SettingsFormTest, AReadErrorIsShownOnceTheWindowIsUpAndLosesNoValue) {
+  Store({.speed = 30, .algorithm = 5}, folder_);
   Key().erase("Bright");
-  TForm2& form = OpenStored();
+  TForm2& form = ui::Application::Get().CreateForm<TForm2>(store_, folder_);
+  EXPECT_TRUE(Messages().empty());  // not before the window shows its preview
+  form.Show();
+  EXPECT_TRUE(ui::headless::SurfaceOf(form).created);
   EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to get data for 'Bright'"});
-  // Read before the failure: Speed. Not read: the rest, but every later
-  // creation step ran.
+  // Every value but the failing one was read, and every creation step ran.
   EXPECT_EQ(form.TrackBar1.Position(), 30);
+  EXPECT_EQ(form.TrackBar2.Position(), 3);  // the first run's size for 1024 wide
+  EXPECT_EQ(form.TrackBar3.Position(), 5);
   EXPECT_EQ(Gradient::Pattern.GridColumns, 120);
   EXPECT_EQ(Gradient::Pattern.GridRows, 90);
   EXPECT_EQ(form.StaticText7.Text(), "1024x768-Your Desktop");
   ASSERT_NE(WallpaperImage, nullptr);
   EXPECT_EQ(WallpaperImage->BitCount(), 24);
   EXPECT_EQ(SaveCounter, 1);
+  // Save Settings writes the good values back, and the missing one.
+  form.Button1.Click();
+  Settings::Registry reg(store_);
+  ASSERT_TRUE(reg.OpenKey(Settings::kSettingsKey));
+  EXPECT_EQ(reg.ReadInteger("Speed"), 30);
+  EXPECT_EQ(reg.ReadInteger("Bright"), 3);
+  EXPECT_EQ(reg.ReadInteger("Algoritm"), 5);
 }
 
 TEST_F(SettingsFormTest, ShownWindowHasItsSurfaceAndSize) {
@@ -272,13 +283,18 @@ TEST_F(SettingsFormTest, SaveSettingsWritesFourValuesAndCaptionReturnsFiveSecond
   EXPECT_TRUE(reg.ReadBool("Rands"));
 }
 
-TEST_F(SettingsFormTest, FailedSaveShowsOnlyTheError) {
-  TForm2& form = Open({});
-  store_.refuseWrites = true;
-  form.Button1.Click();
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to set data for 'Speed'"});
-  EXPECT_EQ(form.StaticText7.Text(), "640x480");
-  EXPECT_FALSE(form.Timer1.Enabled());
+TEST_F(SettingsFormTest, ASaveThatWritesNothingShowsOnlyTheError) {
+  for (bool refuseCreate : {false, true}) {
+    ui::headless::Reset();
+    TForm2& form = Open({});
+    store_.refuseWrites = !refuseCreate;
+    store_.refuseCreate = refuseCreate;
+    form.Button1.Click();
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to set data for 'Speed'"});
+    EXPECT_EQ(form.StaticText7.Text(), "640x480");
+    EXPECT_FALSE(form.Timer1.Enabled());
+    store_.refuseWrites = store_.refuseCreate = false;
+  }
 }
 
 // ---- Frames, FPS and the export ----
@@ -401,6 +417,21 @@ TEST_F(SettingsFormTest, FailedSaveKeepsTheDialogOpenAndAChangedFolderIsRemember
   EXPECT_EQ(SaveCounter, 2);
   Export(form);
   EXPECT_EQ(dialog.DirectoryListBox1.Directory(), sub);
+}
+
+// Not the process's current folder, which the save would then remember.
+TEST_F(SettingsFormTest, ARememberedFolderThatIsGoneOpensTheDefaultFolder) {
+  const std::string elsewhere = MakeFolder(fs::path(folder_) / "elsewhere");
+  TForm2& form = Open({.bright = 1});
+  Key()["Path_Wall"] = Settings::StringValue(folder_ + "/gone");
+  fs::current_path(elsewhere);
+  TOKRightDlg& dialog = Export(form);
+  EXPECT_EQ(dialog.DirectoryListBox1.Directory(), folder_);
+  EXPECT_EQ(fs::current_path().string(), folder_);
+  dialog.OKBtn.Click();
+  EXPECT_TRUE(fs::exists(fs::path(folder_) / "Prismora1.bmp"));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_EQ(Key().at("Path_Wall"), Settings::StringValue(folder_));
 }
 
 TEST_F(SettingsFormTest, DialogFallsBackToTheDefaultFolderAndStopsOnABadValue) {

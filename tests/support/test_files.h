@@ -17,7 +17,7 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("prismora-dib-test-" + std::to_string(rd()));
+    path_ = std::filesystem::temp_directory_path() / ("prismora-files-test-" + std::to_string(rd()));
     std::filesystem::create_directories(path_);
   }
   ~ScratchFolder() {

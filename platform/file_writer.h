@@ -1,0 +1,67 @@
+// SaveFile: the one way this program writes a file (the BMP and PNG pictures
+// and the Linux settings store). A regular file, or the regular file that a
+// symbolic link leads to, is replaced whole or not at all: the bytes go to a
+// temporary file in the same folder, are flushed to the disk and only then
+// renamed over it, with the old file's permissions and, where the process may
+// set them, its owner and group. A character device or a FIFO (/dev/null, a
+// pipe, the console) is written in place; any other special file is refused.
+// The OS calls are in file_writer_os.h's implementations.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+
+namespace Platform {
+
+// A file that could not be created or written. what() is the message the
+// dialogs show ("Cannot create file <path>", "Stream write error"); Reason()
+// is the system's word for why (for the command line).
+class FileError : public PrismoraError {
+ public:
+  FileError(const std::string& message, std::string reason)
+      : PrismoraError(message), reason_(std::move(reason)) {}
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// Who may read a file that did not exist before (an existing file keeps its
+// own permissions): everyone the umask allows, or its owner alone.
+enum class NewFileAccess { Everyone, OwnerOnly };
+
+struct SaveResult {
+  enum class Status { Saved, CannotCreate, WriteFailed };
+  Status status = Status::Saved;
+  std::string reason;  // empty when saved
+  bool Saved() const { return status == Status::Saved; }
+};
+
+// Never throws for a file problem. CannotCreate: an invalid name (empty, a
+// folder, or holding * ? < > | " or a control character, refused on every
+// platform alike since Windows refuses them), a missing or unwritable folder,
+// a read-only file, a folder or refused special file where the file should
+// be, a link that leads nowhere. WriteFailed: writing or flushing failed (a
+// full disk). Either way an existing regular file is left exactly as it was
+// and no temporary file is left behind, also when SIGINT, SIGTERM or SIGHUP
+// end the process during the write.
+SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes,
+                       NewFileAccess access = NewFileAccess::Everyone);
+
+// The same, raising FileError "Cannot create file <path>" (the path as passed)
+// or "Stream write error".
+void SaveFile(const std::string& path, std::span<const uint8_t> bytes);
+void SaveFile(const std::string& path, std::string_view bytes);
+
+// For tests: make the next writes fail once this many bytes have been
+// written, as a full disk would. Negative switches it off.
+void SetWriteFaultForTesting(int64_t failAfterBytes);
+// For tests: called after each piece of a write with the bytes written so
+// far (a test raises a signal from it); nullptr switches it off.
+void SetWriteProgressHookForTesting(void (*hook)(size_t bytesWritten));
+
+}  // namespace Platform

@@ -1,0 +1,55 @@
+// The operating-system calls behind SaveFile, one implementation per platform
+// (linux/posix_file_writer.cpp, win32/win32_file_writer.cpp). They report
+// what they found and whether a call worked, with the system's reason;
+// file_writer.cpp decides what to do and which error that is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace FileWriterOs {
+
+// Characters that end a folder part in a path.
+extern const char* const kSeparators;
+
+struct Target {
+  enum class Kind {
+    Absent,   // nothing there yet: a new file is created
+    Regular,  // a regular file (links followed): replaced by rename
+    InPlace,  // a character device or FIFO: written where it is
+    Refused,  // a folder, another special file, a link to nothing, a read-only file
+  };
+  Kind kind = Kind::Absent;
+  std::string path;    // where the bytes land: for Regular, the file that links lead to
+  std::string reason;  // Refused: why
+  // Regular: what the replacement keeps.
+  uint32_t mode = 0;
+  uint32_t owner = 0, group = 0;
+};
+
+Target Inspect(const std::string& path);
+
+struct Output {
+  std::string tempPath;  // empty when writing in place
+  intptr_t handle = -1;  // file descriptor or HANDLE; -1 when closed
+  std::string reason;    // the last failure's
+};
+
+// A new, uniquely named, empty file in folder ("" = the current folder,
+// otherwise ending in a separator) that takes the target's permissions and,
+// where allowed, owner and group (Regular), or the new-file permissions.
+// While it exists, SIGINT / SIGTERM / SIGHUP remove it before they act.
+bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly, Output& out);
+// Opens an InPlace target for writing without creating or truncating it, and
+// without waiting for a reader of a FIFO that nobody reads.
+bool OpenInPlace(const Target& target, Output& out);
+bool WriteAll(Output& out, const uint8_t* data, size_t n);
+// A temporary file is flushed to the disk; either way the file is closed.
+bool Finish(Output& out);
+// Renames the finished temporary file over the target in one step.
+bool Replace(Output& out, const std::string& target);
+// Closes the file if open and deletes a temporary file.
+void Discard(Output& out);
+
+}  // namespace FileWriterOs

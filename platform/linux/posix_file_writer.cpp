@@ -1,0 +1,305 @@
+// POSIX side of SaveFile: stat and the link rules, open(O_EXCL) of a hidden
+// temporary file beside the target, fchown / fchmod to keep the old file's
+// owner and mode, write, fsync, rename(2) (atomic within one file system),
+// fsync of the folder; in-place writes to devices and FIFOs; the signal
+// handlers that remove the temporary file when the process is told to end.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/file_writer_os.h"
+
+namespace FileWriterOs {
+namespace {
+
+std::atomic<unsigned> tempCounter{0};
+
+std::string ReasonOf(int error) { return std::strerror(error); }
+
+std::string FolderOf(const std::string& path) {
+  const size_t cut = path.rfind('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+// ---- Removing the temporary file on SIGINT, SIGTERM and SIGHUP --------------
+// Installed only while a temporary file exists. The handler removes the file,
+// puts the previous disposition back and raises the signal again, so that
+// the process still ends (or does whatever it did before) as the signal
+// intended. A signal the process ignores is left ignored.
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = 3;
+char tempForSignals[PATH_MAX];
+volatile sig_atomic_t tempArmed = 0;
+struct sigaction previousAction[kSignalCount];
+volatile sig_atomic_t handlerInstalled[kSignalCount];
+
+extern "C" void RemoveTempAndResignal(int sig) {
+  const int savedErrno = errno;
+  if (tempArmed) unlink(tempForSignals);  // async-signal-safe, as are the calls below
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (kCleanupSignals[i] == sig && handlerInstalled[i]) {
+      sigaction(sig, &previousAction[i], nullptr);
+      handlerInstalled[i] = 0;
+    }
+  }
+  errno = savedErrno;
+  raise(sig);  // delivered with the previous disposition once this handler returns
+}
+
+void ArmCleanup(const std::string& tempPath) {
+  tempArmed = 0;
+  if (tempPath.size() >= sizeof tempForSignals) return;
+  std::memcpy(tempForSignals, tempPath.c_str(), tempPath.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  tempArmed = 1;
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (handlerInstalled[i]) continue;
+    struct sigaction current {};
+    if (sigaction(kCleanupSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    previousAction[i] = current;
+    struct sigaction ours {};
+    ours.sa_handler = RemoveTempAndResignal;
+    sigemptyset(&ours.sa_mask);
+    for (int s : kCleanupSignals) sigaddset(&ours.sa_mask, s);
+    ours.sa_flags = SA_RESTART;
+    handlerInstalled[i] = 1;
+    if (sigaction(kCleanupSignals[i], &ours, nullptr) != 0) handlerInstalled[i] = 0;
+  }
+}
+
+void DisarmCleanup() {
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (!handlerInstalled[i]) continue;
+    sigaction(kCleanupSignals[i], &previousAction[i], nullptr);
+    handlerInstalled[i] = 0;
+  }
+  tempArmed = 0;
+}
+
+// ---- What is at the path ------------------------------------------------------
+
+// The rule of the kernel's protected_symlinks, applied whether or not the
+// system enables it: a link in a folder that everyone may write to and that
+// has the sticky bit (/tmp) is followed only when it belongs to us or to the
+// folder's owner. Otherwise anyone could plant a link there that makes us
+// replace a file of theirs choosing (as root: any file at all).
+bool LinksMayBeFollowed(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat link {};
+    if (lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    const std::string folder = FolderOf(current);
+    struct stat dir {};
+    if (stat(folder.c_str(), &dir) != 0) return false;
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    if (shared && link.st_uid != geteuid() && link.st_uid != dir.st_uid) return false;
+    char next[PATH_MAX];
+    const ssize_t n = readlink(current.c_str(), next, sizeof next - 1);
+    if (n <= 0) return false;
+    current = next[0] == '/' ? std::string(next, size_t(n)) : folder + "/" + std::string(next, size_t(n));
+  }
+  return false;
+}
+
+Target Refused(Target t, std::string reason) {
+  t.kind = Target::Kind::Refused;
+  t.reason = std::move(reason);
+  return t;
+}
+
+Target InspectRegular(Target t, const struct stat& st) {
+  if (!LinksMayBeFollowed(t.path)) return Refused(t, "Symbolic link in a shared folder, owned by another user");
+  if (char* real = realpath(t.path.c_str(), nullptr)) {
+    t.path = real;
+    std::free(real);
+  }
+  // A file we could not open for writing is not ours to replace either.
+  if (faccessat(AT_FDCWD, t.path.c_str(), W_OK, AT_EACCESS) != 0) return Refused(t, ReasonOf(errno));
+  t.kind = Target::Kind::Regular;
+  t.mode = st.st_mode & 07777;
+  t.owner = st.st_uid;
+  t.group = st.st_gid;
+  return t;
+}
+
+// chown before chmod: chown clears the set-user-ID and set-group-ID bits,
+// which chmod then puts back. A plain user may still give the file a group
+// it belongs to; anything it may not do is left as it is.
+void KeepOwnerAndMode(int fd, const Target& t) {
+  struct stat now {};
+  if (fstat(fd, &now) == 0 && (now.st_uid != t.owner || now.st_gid != t.group)) {
+    if (fchown(fd, t.owner, t.group) != 0) (void)fchown(fd, static_cast<uid_t>(-1), t.group);
+  }
+  (void)fchmod(fd, t.mode);
+}
+
+// ---- SIGPIPE while writing to a FIFO ------------------------------------------
+// A reader that goes away must give a write error, not end the program: the
+// signal is blocked for this thread during the write, and one that the write
+// raised is taken off again before the mask is restored.
+
+class PipeSignalHeld {
+ public:
+  PipeSignalHeld() {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
+  }
+  ~PipeSignalHeld() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!alreadyPending_ && sigismember(&pending, SIGPIPE) == 1) {
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      const timespec now{0, 0};
+      (void)sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+
+ private:
+  sigset_t previous_;
+  bool alreadyPending_ = false;
+};
+
+bool WriteLoop(int fd, const uint8_t* data, size_t n, std::string& reason) {
+  while (n > 0) {
+    const ssize_t written = write(fd, data, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      reason = written < 0 ? ReasonOf(errno) : "Nothing was written";
+      return false;
+    }
+    data += written;
+    n -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* const kSeparators = "/";
+
+Target Inspect(const std::string& path) {
+  Target t;
+  t.path = path;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    const int error = errno;
+    struct stat link {};
+    if (error == ENOENT && lstat(path.c_str(), &link) == 0) return Refused(t, "Symbolic link to a missing file");
+    if (error == ENOENT) return t;  // absent (a missing folder shows when the file is created)
+    return Refused(t, ReasonOf(error));
+  }
+  if (S_ISDIR(st.st_mode)) return Refused(t, ReasonOf(EISDIR));
+  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+    t.kind = Target::Kind::InPlace;
+    return t;
+  }
+  // A block device (a disk) or a socket is never what a picture is meant for.
+  if (!S_ISREG(st.st_mode)) return Refused(t, "Not a regular file, character device or FIFO");
+  return InspectRegular(t, st);
+}
+
+bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly, Output& out) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name =
+        folder + ".prismora-" + std::to_string(getpid()) + "-" + std::to_string(tempCounter++) + ".tmp";
+    ArmCleanup(name);  // before the file exists, so that no moment is left uncovered
+    // 0666 or 0600, less the umask, as any new file gets.
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    if (fd >= 0) {
+      out.tempPath = name;
+      out.handle = fd;
+      if (target.kind == Target::Kind::Regular) KeepOwnerAndMode(fd, target);
+      return true;
+    }
+    const int error = errno;
+    DisarmCleanup();
+    if (error != EEXIST) {
+      out.reason = ReasonOf(error);
+      return false;
+    }
+  }
+  out.reason = ReasonOf(EEXIST);
+  return false;
+}
+
+// O_NONBLOCK: opening a FIFO that nobody reads fails at once (ENXIO) instead
+// of waiting; the writes themselves block as usual.
+bool OpenInPlace(const Target& target, Output& out) {
+  const int fd = open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    out.reason = errno == ENXIO ? "No process reads from it" : ReasonOf(errno);
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    close(fd);  // replaced by something else since it was looked at
+    out.reason = "The file changed while it was opened";
+    return false;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  out.handle = fd;
+  return true;
+}
+
+bool WriteAll(Output& out, const uint8_t* data, size_t n) {
+  const int fd = static_cast<int>(out.handle);
+  if (!out.tempPath.empty()) return WriteLoop(fd, data, n, out.reason);
+  const PipeSignalHeld held;
+  return WriteLoop(fd, data, n, out.reason);
+}
+
+bool Finish(Output& out) {
+  const int fd = static_cast<int>(out.handle);
+  out.handle = -1;
+  // A device or FIFO has nothing to flush to a disk (fsync fails on them).
+  const bool synced = out.tempPath.empty() || fsync(fd) == 0;
+  if (!synced) out.reason = ReasonOf(errno);
+  const bool closed = close(fd) == 0;
+  if (synced && !closed) out.reason = ReasonOf(errno);
+  return synced && closed;
+}
+
+bool Replace(Output& out, const std::string& target) {
+  if (rename(out.tempPath.c_str(), target.c_str()) != 0) {
+    out.reason = ReasonOf(errno);
+    return false;
+  }
+  out.tempPath.clear();
+  DisarmCleanup();
+  // Make the rename itself durable; a failure here loses nothing already done.
+  const int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+void Discard(Output& out) {
+  if (out.handle >= 0) close(static_cast<int>(out.handle));
+  out.handle = -1;
+  if (!out.tempPath.empty()) unlink(out.tempPath.c_str());
+  out.tempPath.clear();
+  DisarmCleanup();
+}
+
+}  // namespace FileWriterOs
