@@ -9,7 +9,6 @@ waits for conditions with deadlines and stops what it started by process id.
 
   daemon_e2e.py --prismora PATH --out DIR TEST
 """
-import argparse
 import os
 import pwd
 import shutil
@@ -20,8 +19,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, XServer, alive, changed_fraction,  # noqa: E402
-                       expect_exit, lit_fraction, stop, wait_until)
+from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, alive, changed_fraction, expect_exit,  # noqa: E402
+                       lit_fraction, run_driver, stop, wait_until)
 
 USER = "prismora-e2e"
 LEFT = (0, 0, WIDTH // 2, HEIGHT)
@@ -360,23 +359,7 @@ TESTS = {name[5:]: fn for name, fn in globals().items() if name.startswith("test
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--prismora", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("test", choices=sorted(TESTS))
-    args = ap.parse_args()
-    os.makedirs(args.out, exist_ok=True)
-    with XServer() as xserver:
-        s = DaemonSession(args, xserver)
-        try:
-            TESTS[args.test](s)
-        except Failure as e:
-            print("FAILED:", e)
-            return 1
-        finally:
-            s.close()
-    print("passed")
-    return 0
+    return run_driver(TESTS, DaemonSession)
 
 
 if __name__ == "__main__":

@@ -319,18 +319,23 @@ def test_preview_top_level(s):
 TESTS = {name[5:]: fn for name, fn in globals().items() if name.startswith("test_")}
 
 
-def main():
+def run_driver(tests, make_session=None, options=("--prismora", "--out"), screen_for=None):
+    """The command line every driver shares: its options, one test name; runs
+    the test on an X server of its own and returns the exit status.
+    screen_for(name), if given, returns the screen size that test needs."""
     ap = argparse.ArgumentParser()
-    ap.add_argument("--prismora", required=True)
-    ap.add_argument("--parent", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("test", choices=sorted(TESTS))
+    for option in options:
+        ap.add_argument(option, required=True)
+    ap.add_argument("test", choices=sorted(tests))
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
+    global WIDTH, HEIGHT
+    if screen_for:
+        WIDTH, HEIGHT = screen_for(args.test)
     with XServer() as xserver:
-        s = Session(args, xserver)
+        s = (make_session or Session)(args, xserver)
         try:
-            TESTS[args.test](s)
+            tests[args.test](s)
         except Failure as e:
             print("FAILED:", e)
             return 1
@@ -338,6 +343,10 @@ def main():
             s.close()
     print("passed")
     return 0
+
+
+def main():
+    return run_driver(TESTS, options=("--prismora", "--parent", "--out"))
 
 
 if __name__ == "__main__":

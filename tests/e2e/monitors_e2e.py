@@ -18,7 +18,6 @@ and the program's peak memory are printed.
 
 Uses the X server and session helpers of linux_e2e.py.
 """
-import argparse
 import os
 import struct
 import sys
@@ -192,24 +191,8 @@ TESTS = {"two_monitors": (test_two_monitors, (2304, 1024)), "desktop_export": (t
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--prismora", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("test", choices=sorted(TESTS))
-    args = ap.parse_args()
-    os.makedirs(args.out, exist_ok=True)
-    test, (e2e.WIDTH, e2e.HEIGHT) = TESTS[args.test]  # the screen XServer starts
-    with e2e.XServer() as xserver:
-        s = e2e.Session(args, xserver)
-        try:
-            test(s)
-        except Failure as e:
-            print("FAILED:", e)
-            return 1
-        finally:
-            s.close()
-    print("passed")
-    return 0
+    return e2e.run_driver({name: test for name, (test, _) in TESTS.items()},
+                          screen_for=lambda name: TESTS[name][1])
 
 
 if __name__ == "__main__":

@@ -6,14 +6,13 @@ read. Uses the X server, session and screen helpers of linux_e2e.py.
 
   store_e2e.py --prismora PATH --out DIR TEST
 """
-import argparse
 import hashlib
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, Session, XServer, alive, changed_fraction,  # noqa: E402
-                       expect_exit, frames_go_on, lit_fraction, stop, wait_until)
+from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, alive, changed_fraction, expect_exit,  # noqa: E402
+                       frames_go_on, lit_fraction, run_driver, stop, wait_until)
 
 BOX = "^Prismora Screensaver$"
 KEY = "[HKEY_CURRENT_USER\\Software\\Prismora]"
@@ -169,23 +168,7 @@ TESTS = {name[5:]: fn for name, fn in globals().items() if name.startswith("test
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--prismora", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("test", choices=sorted(TESTS))
-    args = ap.parse_args()
-    os.makedirs(args.out, exist_ok=True)
-    with XServer() as xserver:
-        s = Session(args, xserver)
-        try:
-            TESTS[args.test](s)
-        except Failure as e:
-            print("FAILED:", e)
-            return 1
-        finally:
-            s.close()
-    print("passed")
-    return 0
+    return run_driver(TESTS)
 
 
 if __name__ == "__main__":

@@ -18,95 +18,11 @@ SCR=$(realpath "$1")
 WINTOOL_EXE=$(realpath "$2")
 DESKTOP_EXE=$(realpath "$3")
 WORK=$(mktemp -d /tmp/prismora-wine-monitors.XXXXXX)
-failures=0
-pids=()
-xvfb_pid=
 WIDTH=2304 HEIGHT=1024
+source "$(dirname "${BASH_SOURCE[0]}")/wine_common.sh"
 
-export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-
-log() { echo "[$(date +%T)] $*"; }
-pass() { log "PASS: $*"; }
-fail() {
-  log "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS >= deadline)) && return 1
-    sleep 0.2
-  done
-}
-
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  timeout 30 wineserver -k 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
-  if [[ ${PRISMORA_E2E_KEEP:-0} == 1 ]]; then log "work folder kept: $WORK"; else rm -rf "$WORK"; fi
-}
-trap cleanup EXIT
-
-# Xvfb on the first free display from :100, chosen under the lock that every
-# test run shares, stopped by its pid; -noreset (see wine_e2e.sh).
-start_xvfb() {
-  local n
-  exec 9>/tmp/prismora-e2e-xvfb.lock
-  flock -w 60 9 || { echo "no lock for starting Xvfb"; exit 1; }
-  for ((n = 100; n < 200; n++)); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 ${WIDTH}x${HEIGHT}x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 9>&- &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    if wait_for 20 xdpyinfo; then
-      flock -u 9; exec 9>&-
-      return 0
-    fi
-    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  flock -u 9; exec 9>&-
-  echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1
-}
-
-# ---- helpers around Wine and the screen ----
-
-wintool() { timeout 60 wine "$WINTOOL_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'; }
+# Windows programs end their lines with CR LF.
 desktop_tool() { timeout 60 wine "$DESKTOP_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'; }
-reg() { timeout 60 wine reg "$@" 2>>"$WORK/wine.log" | tr -d '\r'; }
-KEY='HKCU\Software\Prismora'
-
-start_scr() {
-  wine "$SCR" "$@" >>"$WORK/wine.log" 2>&1 &
-  scr_pid=$!
-  pids+=("$scr_pid")
-}
-running() { kill -0 "$1" 2>/dev/null; }
-not_running() { ! kill -0 "$1" 2>/dev/null; }
-ends_within() {
-  wait_for "$1" not_running "$2" || return 1
-  wait "$2"
-  scr_status=$?
-}
-stop() { running "$1" && kill "$1" && wait "$1" 2>/dev/null; }
-window_shown() { xdotool search --onlyvisible --name "^$1\$"; }
-x_window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
-is_foreground() { [[ "$(wintool foreground)" == "$1" ]]; }
-focus() {
-  xdotool windowfocus "$(x_window "$1")" 2>/dev/null
-  wait_for 30 is_foreground "$1"
-}
-
-# shot <name> [region WxH+X+Y]
-shot() {
-  import -window root "$WORK/$1.png" || return 1
-  [[ -z ${2:-} ]] || convert "$WORK/$1.png" -crop "$2" +repage "$WORK/$1.png"
-}
-# The count of differing pixels (compare writes large counts as 2.3e+06).
-differing() { compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 | awk '{ printf "%d", $1 }'; }
 changed() {
   shot "$2" "$3"
   (($(differing "$1" "$2") > 1000))
