@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libxss-dev
   libfltk1.3-dev libstb-dev
+  # Liberation Sans: the fonts with Arial's metrics, so that the designed
+  # captions fit their controls (fontconfig otherwise gives the wider DejaVu).
+  fonts-liberation2
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   wine wine32 wine64
   # 32-bit Mesa for Wine's opengl32: without it the Windows build draws nothing

@@ -68,7 +68,8 @@ def check_control(deb, version):
     # Computed from the binaries by dpkg-shlibdeps: the libraries they link.
     for lib in ("libc6", "libstdc++6", "libfltk1.3", "libx11-6", "libglu1-mesa"):
         check(lib in depends, "Depends names " + lib)
-    check(fields.get("Recommends") == "xscreensaver", "Recommends xscreensaver")
+    recommends = [r.strip() for r in fields.get("Recommends", "").split(",")]
+    check(recommends == ["xscreensaver", "fonts-liberation2"], "Recommends xscreensaver and fonts-liberation2")
     check(fields.get("Section") == "x11" and fields.get("Maintainer"), "section and maintainer")
     listed = run("dpkg-deb", "-c", deb).stdout
     for f in FILES:
