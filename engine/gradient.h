@@ -61,9 +61,9 @@ uint16_t FloatingPointControlWord();
 // The live planes hold at most 200 x 150 cells: InitPattern, SweepFrame and
 // SubmitMesh never go past them, whatever the grid size says.
 void InitPattern(PatternState& s, int32_t columns, int32_t rows);
-void DriftFrame(PatternState& s);          // steps 1-4: guards and drift
-void SweepFrame(PatternState& s);          // step 5: every grid point into ColourGrid
-// Step 6 (mesh.cpp): two triangles per cell, glDrawElements over client
+void DriftFrame(PatternState& s);          // the grid guards, then phases and offsets drift
+void SweepFrame(PatternState& s);          // every grid point into ColourGrid
+// The mesh (mesh.cpp): two triangles per cell, glDrawElements over client
 // arrays of the shared grid points (glVertexPointer/glColorPointer).
 void SubmitMesh(const PatternState& s);
 // The same triangles and per-corner colours, submitted one vertex at a time

@@ -22,7 +22,8 @@ float RandomOffsetVelocity() {
   return a / 100000 - b / 100000;
 }
 
-// Steps 1-3 of a phase's drift: advance, then reflect at 2 pi and at 0.
+// A phase's drift: advance by speed times velocity, then turn the velocity
+// back with a new random magnitude above 2 pi and below 0.
 void DriftPhase(float& phase, float& velocity, int32_t speed) {
   phase = L(phase) + L(speed) * L(velocity);
   if (phase > kTwoPi) velocity = -0.0001L - Random(10) * 0.0001L;

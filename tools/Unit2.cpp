@@ -108,7 +108,7 @@ void TForm2::FormCreate() {
   SaveCounter = 1;
 }
 
-// Steps 3 and 4: the random choice, then the bars. A bar clamps the stored
+// The random choice of the algorithm, then the bars. A bar clamps the stored
 // value and runs its change handler only when its position moves, so an
 // out-of-range value above the bar's range is corrected and one below is kept.
 void TForm2::ApplySettingsToControls() {
@@ -123,7 +123,7 @@ void TForm2::ApplySettingsToControls() {
   TrackBar3.SetPosition(Gradient::Pattern.Algorithm);
 }
 
-// Steps 7 to 11: the export size from the screen or the size table, the
+// The export size from the screen or the size table, the
 // marker, the captions, then the cap. The screen's own size is exported as it
 // is (the export gives it planes of its own), so caption and picture agree;
 // only a side beyond the export's limit of 16384 is cut, the caption keeping

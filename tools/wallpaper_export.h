@@ -46,7 +46,7 @@ std::string MarkerFor(int screenWidth, int32_t wallpaperWidth);
 // The size caption: "1024x768-Your Desktop", "640x480".
 std::string SizeCaption(int32_t width, int32_t height, const std::string& marker);
 
-// Export steps 2 to 5: the image becomes W x H (width first, then height), the
+// The export's render: the image becomes W x H (width first, then height), the
 // grid W x H, the rasteriser sweeps the current pattern and the samples are
 // copied into the image. Up to 1600 x 1200 the sweep goes into the static
 // WallpaperPlanes (RenderWallpaper); beyond, into planes allocated for the
