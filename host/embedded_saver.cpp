@@ -9,10 +9,10 @@
 namespace embedded {
 
 PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning) {
-  // Starting from the first-run values, a value that cannot be read keeps
-  // its default; a store with nothing in it takes them all.
-  int32_t speed = 25, sizeChoice = 0, algorithm = 7;
-  bool random = true;
+  // The load gives a value that cannot be read, and a store with nothing in
+  // it, the first-run values.
+  int32_t speed = 0, sizeChoice = 0, algorithm = 0;
+  bool random = false;
   std::string folder;
   try {
     Settings::LoadSettings(store, 0, std::string(), {speed, sizeChoice, algorithm, random, folder},

@@ -4,28 +4,29 @@
 #include <GL/gl.h>
 
 #include "engine/gradient.h"
+#include "live/live_frame.h"
 
 void DrawSaverFrame(ui::GLSurface& surface, const std::vector<ui::Rect>& viewports) {
-  glClear(GL_COLOR_BUFFER_BIT);  // the whole window, gaps between monitors included
   if (viewports.size() <= 1) {
-    Gradient::DrawFrame(Gradient::Pattern);
-  } else {
-    Gradient::DriftFrame(Gradient::Pattern);
-    Gradient::SweepFrame(Gradient::Pattern);
-    // The projection (aspect fixed at 1) does not depend on the viewport, so
-    // each monitor only needs its own viewport for the same stretched mesh.
-    // The mesh overfills its viewport a little, and software rasterisers let
-    // a row of it show past the edge: a scissor on the viewport keeps each
-    // monitor's picture off its neighbour.
-    glEnable(GL_SCISSOR_TEST);
-    for (const ui::Rect& v : viewports) {
-      surface.Viewport(v.left, v.top, v.width, v.height);
-      GLint drawn[4] = {0, 0, 0, 0};  // the viewport in the drawable's coordinates
-      glGetIntegerv(GL_VIEWPORT, drawn);
-      glScissor(drawn[0], drawn[1], drawn[2], drawn[3]);
-      Gradient::SubmitMesh(Gradient::Pattern);
-    }
-    glDisable(GL_SCISSOR_TEST);  // the next clear covers the whole window
+    live::DrawLiveFrame(surface);
+    return;
   }
+  glClear(GL_COLOR_BUFFER_BIT);  // the whole window, gaps between monitors included
+  Gradient::DriftFrame(Gradient::Pattern);
+  Gradient::SweepFrame(Gradient::Pattern);
+  // The projection (aspect fixed at 1) does not depend on the viewport, so
+  // each monitor only needs its own viewport for the same stretched mesh.
+  // The mesh overfills its viewport a little, and software rasterisers let
+  // a row of it show past the edge: a scissor on the viewport keeps each
+  // monitor's picture off its neighbour.
+  glEnable(GL_SCISSOR_TEST);
+  for (const ui::Rect& v : viewports) {
+    surface.Viewport(v.left, v.top, v.width, v.height);
+    GLint drawn[4] = {0, 0, 0, 0};  // the viewport in the drawable's coordinates
+    glGetIntegerv(GL_VIEWPORT, drawn);
+    glScissor(drawn[0], drawn[1], drawn[2], drawn[3]);
+    Gradient::SubmitMesh(Gradient::Pattern);
+  }
+  glDisable(GL_SCISSOR_TEST);  // the next clear covers the whole window
   surface.Swap();
 }

@@ -96,7 +96,6 @@ class Registry {
   void WriteValues(const std::vector<NamedValue>& values);
 
  private:
-
   RegistryBackend& backend_;
   bool open_ = false;
 };

@@ -36,19 +36,21 @@ SamplePlanes::SamplePlanes(int32_t W, int32_t H)
 
 Gradient::PlaneView SamplePlanes::View() { return Gradient::PlaneView{r_.data(), g_.data(), b_.data(), stride_}; }
 
+void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
+                         ProgressFn progress, void* user) {
+  SamplePlanes samples(W, H);
+  image.SetWidth(W);
+  image.SetHeight(H);
+  s.GridColumns = W;
+  s.GridRows = H;
+  Gradient::RenderWallpaperInto(s, samples.View(), threads, progress, user);
+  CopySamplesToImage(samples.View(), W, H, image);
+}
+
 void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                           ProgressFn progress, void* user) {
   image.SetBitCount(24);
-  image.SetWidth(W);
-  image.SetHeight(H);
-  {
-    SamplePlanes samples(W, H);
-    const Gradient::PlaneView planes = samples.View();
-    s.GridColumns = W;
-    s.GridRows = H;
-    Gradient::RenderWallpaperInto(s, planes, threads, progress, user);
-    CopySamplesToImage(planes, W, H, image);
-  }  // the planes go before the caller encodes the image
+  RenderIntoOwnPlanes(s, W, H, threads, image, progress, user);  // the planes go before the caller encodes
   s.GridColumns = 120;
   s.GridRows = 90;
 }

@@ -36,6 +36,15 @@ class SamplePlanes {
 
 using ProgressFn = void (*)(int percent, void* user);
 
+// Renders the pattern at W x H (1..16384 each) into planes of its own on
+// `threads` threads (0 = all cores), with the image sized W x H, and copies
+// them into it; the planes are freed on return and the grid is left at
+// W x H. The planes are allocated first: std::bad_alloc, from them or from
+// the image, leaves the grid as it was, and a refusal of the planes leaves
+// the image as it was too.
+void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
+                         ProgressFn progress = nullptr, void* user = nullptr);
+
 // The whole export at W x H (1..16384 each) into image: sizes the image
 // (24 bits), sets the grid to W x H, renders into (H+1) x (W+1) planes of its
 // own on `threads` threads (0 = all cores), copies them, frees them and puts

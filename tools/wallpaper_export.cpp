@@ -43,23 +43,13 @@ void RenderWithStaticPlanes(Gradient::PatternState& state, DIB::TDIB& image, int
   DIB::CopySamplesToImage(Gradient::WallpaperPlanesView(), W, H, image);
 }
 
-void RenderWithOwnPlanes(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
-  DIB::SamplePlanes planes(W, H);  // first: a refusal leaves the image alone
-  image.SetWidth(W);
-  image.SetHeight(H);
-  state.GridColumns = W;
-  state.GridRows = H;
-  Gradient::RenderWallpaperInto(state, planes.View());
-  DIB::CopySamplesToImage(planes.View(), W, H, image);
-}
-
 }  // namespace
 
 void RenderIntoImage(Gradient::PatternState& state, DIB::TDIB& image, int32_t W, int32_t H) {
   if (W <= kStaticPlanesWidth && H <= kStaticPlanesHeight)
     RenderWithStaticPlanes(state, image, W, H);
   else
-    RenderWithOwnPlanes(state, image, W, H);
+    DIB::RenderIntoOwnPlanes(state, W, H, 0, image);  // planes first: a refusal leaves the image alone
 }
 
 std::string WallpaperFileName(const std::string& typed) {
