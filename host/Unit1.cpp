@@ -18,10 +18,6 @@ namespace {
 // A settings error from the creation, shown once the window is up.
 std::exception_ptr pendingSettingsError;
 
-}  // namespace
-
-namespace {
-
 ui::FormDesign Form1Design() {
   ui::FormDesign d;
   d.caption = "Full";

@@ -1,7 +1,7 @@
 // The Linux application services on FLTK and Xlib: the message loop, the
-// cursor position and visibility, and the X server's own
-// screen saver. Windows, controls, timers, GL surfaces, the message box and
-// the monitors have files of their own.
+// cursor position and visibility, and the X server's own screen saver.
+// Windows, controls, timers, GL surfaces, the message box and the monitors
+// have files of their own.
 #include "platform/linux/fltk_internal.h"
 
 #include <FL/x.H>
