@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace Gradient {
 
@@ -56,6 +58,27 @@ void SetupFloatingPoint();
 // back with the reserved bit 6 set as the processor reports it);
 // 0 where the processor has no x87 unit.
 uint16_t FloatingPointControlWord();
+
+// ---- Engines: where the per-point formulas are evaluated ----
+// X87 is the reference arithmetic (extended precision, the processor's own
+// sine, cosine and logarithm instructions). The others evaluate 2, 4 or 8
+// points at once in double precision and give the very same live values and
+// wallpaper bytes: a point whose double result could round differently from
+// the reference is evaluated on the x87 path instead. Auto is the widest this
+// processor runs. Selected once for the process (every later sweep and render).
+enum class Engine { Auto, X87, Sse2, Avx2, Avx512 };
+constexpr const char* kEngineNames = "auto, x87, sse2, avx2, avx512";
+const char* EngineName(Engine e);  // "auto", "x87", ...
+bool ParseEngineName(std::string_view name, Engine& out);
+bool EngineAvailable(Engine e);  // this build on this processor; Auto and X87 always
+Engine WidestEngine();
+// Selects the engine (Auto: the widest); false, and nothing changes, when it
+// is not available.
+bool SelectEngine(Engine e);
+Engine SelectedEngine();  // what runs: never Auto
+// Selects the engine named; "" when done, otherwise one line saying why not
+// (an unknown name, or a width this processor lacks) and nothing changes.
+std::string SelectEngineByName(std::string_view name);
 
 // ---- Operations ----
 // The live planes hold at most 200 x 150 cells: InitPattern, SweepFrame and

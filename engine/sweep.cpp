@@ -5,18 +5,17 @@
 
 #include "engine/algorithms.h"
 #include "engine/gradient.h"
+#include "engine/lane_engine.h"
 
 namespace Gradient {
 
 namespace {
 
 using detail::L;
+using detail::X87Math;
 
 template <class Alg>
-void SweepLive(PatternState& s) {
-  // ColourGrid holds at most 151 x 201 points; a larger grid is cut there.
-  const int32_t lastRow = std::min(s.GridRows, kPlaneRows - 1);
-  const int32_t lastColumn = std::min(s.GridColumns, kPlaneColumns - 1);
+void SweepLive(PatternState& s, int32_t lastColumn, int32_t lastRow) {
   typename Alg::ColumnTerms columns[kPlaneColumns];
   for (int32_t c = 0; c <= lastColumn; ++c) Alg::ForColumn(columns[c], s, c);
   typename Alg::RowTerms row;
@@ -38,26 +37,53 @@ long double Channel(const PatternState& s, int channel) {
 // Ladder top of an algorithm: 3 for 1, 2, 4, 5; 4 for 6 to 12; none for 3.
 int LadderTop(int algorithm) {
   int top = 0;
-  detail::WithAlgorithm(algorithm, [&](auto alg) { top = decltype(alg)::kLadder; });
+  detail::WithAlgorithm(algorithm, [&](auto n) { top = detail::Algorithm<decltype(n)::value, X87Math>::kLadder; });
   return top;
 }
 
 template <class T>
 T FoldOne(T v, int algorithm) {
   T unused1 = 0, unused2 = 0;
-  detail::FoldLadder(v, unused1, unused2, LadderTop(algorithm));
+  detail::FoldLadder<X87Math>(v, unused1, unused2, LadderTop(algorithm));
   return v;
+}
+
+// The sweep on the selected engine's lanes; the last point once more on the
+// x87 path, so that the scratch fields hold what the x87 sweep leaves.
+bool SweepOnLanes(PatternState& s, int32_t lastColumn, int32_t lastRow) {
+  const detail::LaneEngine* lanes = detail::LaneEngineFor(SelectedEngine());
+  if (!lanes || lastColumn < 0 || lastRow < 0 || s.Algorithm < 1 || s.Algorithm > 12) return false;
+  lanes->sweepLive(s, lastColumn, lastRow);
+  s.Column = lastColumn;
+  s.Row = lastRow;
+  EvaluateLivePoint(s);
+  s.Row = lastRow + 1;
+  s.Column = lastColumn + 1;
+  return true;
 }
 
 }  // namespace
 
 void SweepFrame(PatternState& s) {
-  detail::WithAlgorithm(s.Algorithm, [&](auto alg) { SweepLive<decltype(alg)>(s); });
+  // ColourGrid holds at most 151 x 201 points; a larger grid is cut there.
+  const int32_t lastRow = std::min(s.GridRows, kPlaneRows - 1);
+  const int32_t lastColumn = std::min(s.GridColumns, kPlaneColumns - 1);
+  if (SweepOnLanes(s, lastColumn, lastRow)) return;
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
+    SweepLive<detail::Algorithm<decltype(n)::value, X87Math>>(s, lastColumn, lastRow);
+  });
+}
+
+void detail::LivePointOnX87(PatternState& s, int32_t c, int32_t r) {
+  CountLaneFallback();
+  s.Column = c;
+  s.Row = r;
+  EvaluateLivePoint(s);
 }
 
 void EvaluateLivePoint(PatternState& s) {
-  detail::WithAlgorithm(s.Algorithm, [&](auto alg) {
-    using Alg = decltype(alg);
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
+    using Alg = detail::Algorithm<decltype(n)::value, X87Math>;
     auto& grid = s.ColourGrid;
     float& R = grid.R[s.Row][s.Column];
     float& G = grid.G[s.Row][s.Column];
@@ -68,15 +94,15 @@ void EvaluateLivePoint(PatternState& s) {
 }
 
 void EvaluateWallpaperPoint(PatternState& s) {
-  detail::WithAlgorithm(s.Algorithm, [&](auto alg) {
-    detail::EvaluatePoint<decltype(alg)>(s, s.PixelR, s.PixelG, s.PixelB);
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
+    detail::EvaluatePoint<detail::Algorithm<decltype(n)::value, X87Math>>(s, s.PixelR, s.PixelG, s.PixelB);
   });
 }
 
 uint16_t QuantiseChannel(const PatternState& s, int channel) {
   uint16_t q = 0;
-  detail::WithAlgorithm(s.Algorithm, [&](auto alg) {
-    const L F = decltype(alg)::Wallpaper(Channel(s, channel));
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
+    const L F = detail::Algorithm<decltype(n)::value, X87Math>::Wallpaper(Channel(s, channel));
     q = static_cast<uint16_t>(x87::RoundToInt64(F));
   });
   return q;

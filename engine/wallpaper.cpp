@@ -13,6 +13,7 @@
 
 #include "engine/algorithms.h"
 #include "engine/gradient.h"
+#include "engine/lane_engine.h"
 
 namespace Gradient {
 
@@ -55,6 +56,47 @@ struct RenderJob {
 
 uint16_t Quantise(long double F) { return static_cast<uint16_t>(x87::RoundToInt64(F)); }
 
+// Reports each whole percentage once, from the calling thread only.
+struct ProgressReport {
+  void (*callback)(int, void*);
+  void* user;
+  int32_t totalRows;
+  int last = -1;
+  void Update(int32_t rowsDone) {
+    if (!callback) return;
+    const int percent = int(int64_t{rowsDone} * 100 / totalRows);
+    if (percent > last) {
+      last = percent;
+      callback(percent, user);
+    }
+  }
+};
+
+// One thread's share of the rows: small tasks until none are left, each
+// counted as done when the thread asks for the next; the calling thread
+// reports the progress.
+class ThreadTasks : public detail::RowTasks {
+ public:
+  ThreadTasks(RenderJob& job, ProgressReport* progress) : job_(job), progress_(progress) {}
+  bool Next(int32_t& first, int32_t& last) override {
+    if (taken_ > 0) {
+      job_.rowsDone.fetch_add(taken_);
+      taken_ = 0;
+      if (progress_) progress_->Update(job_.rowsDone.load());
+    }
+    first = job_.nextRow.fetch_add(kRowsPerTask);
+    if (first > job_.lastRow) return false;
+    last = std::min(job_.lastRow, first + kRowsPerTask - 1);
+    taken_ = last - first + 1;
+    return true;
+  }
+
+ private:
+  RenderJob& job_;
+  ProgressReport* progress_;
+  int32_t taken_ = 0;
+};
+
 template <class Alg>
 void RenderRow(PointScratch& x, const RenderJob& job,
                const typename Alg::ColumnTerms* columns, int32_t r) {
@@ -74,35 +116,28 @@ void RenderRow(PointScratch& x, const RenderJob& job,
   }
 }
 
-// Takes rows in small tasks until none are left; `afterTask` runs after each.
-template <class Alg, class AfterTask>
-void RenderTasks(RenderJob& job, const typename Alg::ColumnTerms* columns, AfterTask afterTask) {
+// The x87 path: the column terms once, then the rows the tasks hand out.
+template <class Alg>
+void RenderTasksOnX87(const RenderJob& job, detail::RowTasks& tasks) {
   PointScratch x(job.state);
-  for (;;) {
-    const int32_t first = job.nextRow.fetch_add(kRowsPerTask);
-    if (first > job.lastRow) return;
-    const int32_t last = std::min(job.lastRow, first + kRowsPerTask - 1);
-    for (int32_t r = first; r <= last; ++r) RenderRow<Alg>(x, job, columns, r);
-    job.rowsDone.fetch_add(last - first + 1);
-    afterTask();
+  std::vector<typename Alg::ColumnTerms> columns(size_t(job.lastColumn) + 1);
+  for (int32_t c = 0; c <= job.lastColumn; ++c) Alg::ForColumn(columns[c], x, c);
+  int32_t first, last;
+  while (tasks.Next(first, last)) {
+    for (int32_t r = first; r <= last; ++r) RenderRow<Alg>(x, job, columns.data(), r);
   }
 }
 
-// Reports each whole percentage once, from the calling thread only.
-struct ProgressReport {
-  void (*callback)(int, void*);
-  void* user;
-  int32_t totalRows;
-  int last = -1;
-  void Update(int32_t rowsDone) {
-    if (!callback) return;
-    const int percent = int(int64_t{rowsDone} * 100 / totalRows);
-    if (percent > last) {
-      last = percent;
-      callback(percent, user);
-    }
+// One thread's part of the render, on the selected engine.
+void RenderTasks(const RenderJob& job, detail::RowTasks& tasks) {
+  if (const detail::LaneEngine* lanes = detail::LaneEngineFor(SelectedEngine())) {
+    lanes->renderRows(job.state, job.planes, job.lastColumn, tasks);
+    return;
   }
-};
+  detail::WithAlgorithm(job.state.Algorithm, [&](auto n) {
+    RenderTasksOnX87<detail::Algorithm<decltype(n)::value, detail::X87Math>>(job, tasks);
+  });
+}
 
 int ThreadCount(int requested, int32_t rows) {
   int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
@@ -110,25 +145,21 @@ int ThreadCount(int requested, int32_t rows) {
   return int(std::clamp<int64_t>(n, 1, std::max<int32_t>(tasks, 1)));
 }
 
-template <class Alg>
 void RenderAll(RenderJob& job, int threads, ProgressReport& progress) {
-  std::vector<typename Alg::ColumnTerms> columns(size_t(job.lastColumn) + 1);
-  {
-    PointScratch x(job.state);
-    for (int32_t c = 0; c <= job.lastColumn; ++c) Alg::ForColumn(columns[c], x, c);
-  }
   std::vector<std::thread> workers;
   for (int i = 1; i < threads; ++i) {
     try {
-      workers.emplace_back([&job, &columns] {
+      workers.emplace_back([&job] {
         SetupFloatingPoint();
-        RenderTasks<Alg>(job, columns.data(), [] {});
+        ThreadTasks tasks(job, nullptr);
+        RenderTasks(job, tasks);
       });
     } catch (const std::system_error&) {
       break;  // fewer threads: the calling thread takes the remaining rows
     }
   }
-  RenderTasks<Alg>(job, columns.data(), [&] { progress.Update(job.rowsDone.load()); });
+  ThreadTasks tasks(job, &progress);
+  RenderTasks(job, tasks);
   if (progress.callback) {
     while (job.rowsDone.load() < job.lastRow + 1) {
       progress.Update(job.rowsDone.load());
@@ -147,10 +178,9 @@ void Render(PatternState& s, const PlaneView& planes, int32_t lastColumn, int32_
   if (lastColumn >= 0 && lastRow >= 0) {
     RenderJob job{s, planes, lastColumn, lastRow};
     ProgressReport report{progress, user, lastRow + 1};
-    const bool known = detail::WithAlgorithm(s.Algorithm, [&](auto alg) {
-      RenderAll<decltype(alg)>(job, ThreadCount(threads, lastRow + 1), report);
-    });
+    const bool known = s.Algorithm >= 1 && s.Algorithm <= 12;
     if (known) {
+      RenderAll(job, ThreadCount(threads, lastRow + 1), report);
       // The scratch fields and PixelR/G/B as the last pixel sets them.
       s.Column = lastColumn;
       s.Row = lastRow;
@@ -162,6 +192,20 @@ void Render(PatternState& s, const PlaneView& planes, int32_t lastColumn, int32_
 }
 
 }  // namespace
+
+void detail::WallpaperPixelOnX87(const PatternState& s, int32_t c, int32_t r, uint16_t out[3]) {
+  CountLaneFallback();
+  PointScratch x(s);
+  x.Column = c;
+  x.Row = r;
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
+    using Alg = detail::Algorithm<decltype(n)::value, detail::X87Math>;
+    detail::EvaluatePoint<Alg>(x, x.PixelR, x.PixelG, x.PixelB);
+    out[0] = Quantise(Alg::Wallpaper(x.PixelR));
+    out[1] = Quantise(Alg::Wallpaper(x.PixelG));
+    out[2] = Quantise(Alg::Wallpaper(x.PixelB));
+  });
+}
 
 void RenderWallpaperInto(PatternState& s, const PlaneView& planes, int threads,
                          void (*progress)(int percent, void* user), void* user) {
