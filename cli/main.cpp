@@ -3,6 +3,7 @@
 // 16384 x 16384, as BMP or PNG, without a window system.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
@@ -110,6 +111,17 @@ int main(int argc, char** argv) {
   if (parsed.args.version) {
     std::printf("prismora-wallpaper %s\n", PRISMORA_VERSION);
     return 0;
+  }
+  // The engine: --engine, else PRISMORA_ENGINE, else the widest.
+  const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
+  if (parsed.args.engine || (fromEnvironment && *fromEnvironment)) {
+    const std::string problem =
+        Gradient::SelectEngineByName(parsed.args.engine ? *parsed.args.engine : fromEnvironment);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", parsed.args.engine ? "--engine" : "PRISMORA_ENGINE",
+                   problem.c_str());
+      return 2;
+    }
   }
   try {
     return Run(parsed.args);

@@ -10,11 +10,14 @@
 #include <set>
 #include <string_view>
 
+#include "engine/gradient.h"
+
 namespace WallpaperCli {
 
 const char* const kUsage =
     "usage: prismora-wallpaper --output FILE [--algorithm N] [--size WxH] [--seed S] [--speed N]\n"
     "                          [--frames N] [--phases A,B,C] [--offsets X,Y] [--threads N] [--print-state]\n"
+    "                          [--engine auto|x87|sse2|avx2|avx512]\n"
     "       prismora-wallpaper --help | --version\n";
 
 namespace {
@@ -87,6 +90,13 @@ const std::map<std::string, ValueOption, std::less<>>& ValueOptions() {
       {"--threads",
        {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, 1, kMaxThreads, a.threads); },
         "a whole number from 1 to 256"}},
+      {"--engine",
+       {[](std::string_view v, WallpaperArgs& a) {
+          Gradient::Engine unused;
+          a.engine.emplace(v);
+          return Gradient::ParseEngineName(v, unused);
+        },
+        "one of auto, x87, sse2, avx2, avx512"}},
   };
   return options;
 }

@@ -28,6 +28,7 @@ struct WallpaperArgs {
   std::optional<std::array<float, 3>> phases;
   std::optional<std::array<float, 2>> offsets;
   int32_t threads = 0;  // 0: all cores
+  std::optional<std::string> engine;  // --engine: a valid engine name
   bool printState = false;
   bool help = false;     // --help: print the usage and stop
   bool version = false;  // --version: print the version and stop

@@ -1,6 +1,8 @@
 // The program: floating-point set-up, the switch, the application title, and
 // one mode per process.
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <exception>
 
 #include "engine/gradient.h"
@@ -22,10 +24,20 @@ int RunMode(const StartupPlan& plan) {
   return RunSaver();
 }
 
+// PRISMORA_ENGINE picks the engine of the pattern maths; a name this
+// processor cannot run is reported and the widest engine used.
+void ChooseEngine() {
+  const char* name = std::getenv("PRISMORA_ENGINE");
+  if (!name || !*name) return;
+  const std::string problem = Gradient::SelectEngineByName(name);
+  if (!problem.empty()) std::fprintf(stderr, "prismora: PRISMORA_ENGINE: %s; using auto\n", problem.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Gradient::SetupFloatingPoint();
+  ChooseEngine();
   // Where the daemons run us as a hack, a first argument that is an option
   // makes the line options; every other line keeps the switch rule.
   const bool options = ui::EmbeddedModeAvailable() && IsOptionLine(argc, argv);

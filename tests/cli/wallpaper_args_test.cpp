@@ -29,7 +29,7 @@ TEST(WallpaperArgs, DefaultsWithOnlyAnOutput) {
 TEST(WallpaperArgs, EveryOptionInBothSpellings) {
   const ParseResult r = Parse({"--algorithm", "12", "--size=3840x2160", "--seed", "4294967295", "--speed=-7",
                                "--frames", "1000", "--phases", "0.1,6.25,3", "--offsets=-1.5e-3,2",
-                               "--threads", "2", "--print-state", "--output=out/Prismora1.PNG"});
+                               "--threads", "2", "--print-state", "--output=out/Prismora1.PNG", "--engine=x87"});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(*r.args.algorithm, 12);
   EXPECT_EQ(r.args.width, 3840);
@@ -40,6 +40,7 @@ TEST(WallpaperArgs, EveryOptionInBothSpellings) {
   EXPECT_EQ(*r.args.phases, (std::array<float, 3>{0.1f, 6.25f, 3.0f}));
   EXPECT_EQ(*r.args.offsets, (std::array<float, 2>{-1.5e-3f, 2.0f}));
   EXPECT_EQ(r.args.threads, 2);
+  EXPECT_EQ(*r.args.engine, "x87");
   EXPECT_TRUE(r.args.printState);
   EXPECT_EQ(r.args.output, "out/Prismora1.PNG");
   EXPECT_EQ(r.args.format, WallpaperCli::ImageFormat::Png);
@@ -90,6 +91,9 @@ TEST(WallpaperArgs, HostileInputIsRefusedNamingTheArgument) {
       {{"--output", "a", "--frames", "-1"}, "--frames"},
       {{"--output", "a", "--threads", "0"}, "--threads"},
       {{"--output", "a", "--threads", "257"}, "--threads"},
+      {{"--output", "a", "--engine", "avx3"}, "--engine"},
+      {{"--output", "a", "--engine", "AVX2"}, "--engine"},
+      {{"--output", "a", "--engine="}, "--engine"},
       {{"--output", "a", "--phases", "1,2"}, "--phases"},
       {{"--output", "a", "--phases", "1,2,3,4"}, "--phases"},
       {{"--output", "a", "--phases", "1,,3"}, "--phases"},

@@ -2,7 +2,8 @@
 # Windows build) and checks what only the whole program shows: the thread
 # count changes no byte, --print-state reads back, PNG output, the output
 # name's extension, exit codes 2 and 1 with the system's reason, that a
-# refused command writes nothing, and that a device is written in place.
+# refused command writes nothing, that a device is written in place, and that
+# every engine writes the same bytes.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -131,6 +132,43 @@ if(NOT EMULATOR)
   if(NOT kind STREQUAL "character special file")
     message(FATAL_ERROR "/dev/null is now a ${kind}")
   endif()
+endif()
+
+# 8. Every engine this processor runs writes the x87 engine's bytes, for an
+#    ordinary state and for phases far outside the drift; PRISMORA_ENGINE does
+#    what --engine does; an unknown name is refused at once, nothing written.
+foreach(state "--phases;1.5,4.25,0.75;--offsets;0.3,-2.1" "--phases;1e10,3e19,6.2")
+  foreach(alg 1 4 12)
+    set(common --seed 9 --algorithm ${alg} --size 97x61 ${state})
+    run_wallpaper(r ${common} --engine x87 --output x87.bmp)
+    expect_exit(r 0 "--engine x87")
+    foreach(engine sse2 avx2 avx512 auto)
+      run_wallpaper(r ${common} --engine ${engine} --output ${engine}.bmp)
+      if(r EQUAL 2 AND r_ERR MATCHES "cannot run")
+        message(STATUS "engine ${engine} skipped: not on this processor")
+        continue()
+      endif()
+      expect_exit(r 0 "--engine ${engine}")
+      expect_same(x87.bmp ${engine}.bmp "algorithm ${alg} ${state}: --engine ${engine} vs x87")
+    endforeach()
+  endforeach()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PRISMORA_ENGINE=x87 ${EMULATOR} ${EXE} --seed 9 --size 9x7 --output env.bmp
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc)
+run_wallpaper(r --seed 9 --size 9x7 --engine x87 --output opt.bmp)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "PRISMORA_ENGINE=x87: status ${rc}")
+endif()
+expect_same(env.bmp opt.bmp "PRISMORA_ENGINE=x87 vs --engine x87")
+run_wallpaper(r --engine avx3 --output bad.bmp)
+expect_exit(r 2 "--engine avx3")
+if(NOT r_ERR MATCHES "--engine: expected one of auto, x87, sse2, avx2, avx512" OR EXISTS ${WORK}/bad.bmp)
+  message(FATAL_ERROR "--engine avx3: wrong message or a file was written:\n${r_ERR}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PRISMORA_ENGINE=fast ${EMULATOR} ${EXE} --size 9x7 --output bad.bmp
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "PRISMORA_ENGINE: unknown engine 'fast'" OR EXISTS ${WORK}/bad.bmp)
+  message(FATAL_ERROR "PRISMORA_ENGINE=fast: status ${rc}, message: ${err}")
 endif()
 
 file(REMOVE_RECURSE ${WORK})
