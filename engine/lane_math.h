@@ -55,6 +55,11 @@ inline D RoundToInteger(D x) { return (x + kMagic) - kMagic; }
 inline I IntegerOf(D x) { return Bits(x + kMagic) - Bits(Splat(kMagic)); }
 // The double nearest to each float rounding of x.
 inline D RoundToSingle(D x) { return __builtin_convertvector(__builtin_convertvector(x, F), D); }
+// 2^-E for x = 2^E m, m in [1, 2): at least 1/x, without a division
+// (positive normal x).
+inline D InverseBound(D x) {
+  return FromBits((SplatI(0x7fe) << 52) - (Bits(x) & SplatI(int64_t(0x7ff) << 52)));
+}
 inline D Unknown(I mask, D bound) { return mask ? Splat(kInfinity) : bound; }
 
 inline D SquareRoot(D x) {
@@ -128,29 +133,37 @@ struct Cond {
   I is, unsure;
 };
 
-// A sum or difference adds a rounding only where the double one was not exact
-// (the error-free sum tells); an exact double sum is exact in extended
-// precision too, so that a tie rounds the same way on both paths.
-inline D SumRounding(D a, D b, D v) {
-  const D bb = v - a;
-  const D error = (a - (v - bb)) + (b - bb);
-  return error != Splat(0) ? Rounding(v) : D{};
+// A sum or difference of two exactly known values adds a rounding only where
+// the double one was not exact (the error-free sum tells); an exact double sum
+// is exact in extended precision too, so that a tie rounds the same way on
+// both paths. Where an input is already uncertain the rounding is added as it
+// is, without asking.
+inline D SumRounding(const Real& a, const Real& b, D bv, D v) {
+  const I exactInputs = (a.e == Splat(0)) & (b.e == Splat(0));
+  if (!Any(exactInputs)) return Rounding(v);
+  const D bb = v - a.v;
+  const D error = (a.v - (v - bb)) + (bv - bb);
+  return (exactInputs & (error == Splat(0))) ? D{} : Rounding(v);
 }
 inline Real operator+(const Real& a, const Real& b) {
   const D v = a.v + b.v;
-  return {v, (a.e + b.e) + SumRounding(a.v, b.v, v)};
+  return {v, (a.e + b.e) + SumRounding(a, b, b.v, v)};
 }
 inline Real operator-(const Real& a, const Real& b) {
   const D v = a.v - b.v;
-  return {v, (a.e + b.e) + SumRounding(a.v, -b.v, v)};
+  return {v, (a.e + b.e) + SumRounding(a, b, -b.v, v)};
 }
 // Values whose low 27 significand bits are zero (floats among them): the
 // product of two such values is exact in double, and so in extended precision.
 inline I Short(D v) { return (Bits(v) & SplatI((int64_t(1) << 27) - 1)) == SplatI(0); }
+inline D ProductRounding(const Real& a, const Real& b, D v) {
+  const I exactInputs = (a.e == Splat(0)) & (b.e == Splat(0));
+  if (!Any(exactInputs)) return Rounding(v);
+  return (exactInputs & Short(a.v) & Short(b.v)) ? D{} : Rounding(v);
+}
 inline Real operator*(const Real& a, const Real& b) {
   const D v = a.v * b.v;
-  const D rounding = (Short(a.v) & Short(b.v)) ? D{} : Rounding(v);
-  return {v, ((Fabs(a.v) * b.e + Fabs(b.v) * a.e) + a.e * b.e) + rounding};
+  return {v, ((Fabs(a.v) * b.e + Fabs(b.v) * a.e) + a.e * b.e) + ProductRounding(a, b, v)};
 }
 constexpr bool PowerOfTwo(int k) { return k > 0 && (k & (k - 1)) == 0; }
 inline Real operator*(const Real& a, int k) {
@@ -275,25 +288,23 @@ inline D LnKernel(D x) {
 
 // The logarithm times `scale` (1, 1/ln 2, 1/ln 10) of positive normal values
 // known to within half their size; anything else is left to the x87 path.
+// The input's bound b becomes at most b / (x - b) <= 2 b / x <= 2 b 2^-E,
+// times the scale (at most 1.45).
 inline Real ScaledLog(const Real& a, double scale) {
   const D v = LnKernel(a.v) * scale;
   const I known = (a.v >= std::numeric_limits<double>::min()) & (a.v < kInfinity) & (a.e < a.v * 0.5);
-  const D bound = (a.e / (a.v - a.e)) * 1.5 + Fabs(v) * kLogError;
+  const D bound = (a.e * InverseBound(a.v)) * 3.0 + Fabs(v) * kLogError;
   return {v, Unknown(~known, bound)};
 }
 inline Real Ln(const Real& a) { return ScaledLog(a, 1.0); }
 inline Real Log2(const Real& a) { return ScaledLog(a, 1.44269504088896340736); }
 inline Real Log10(const Real& a) { return ScaledLog(a, 0.434294481903251827651); }
 
-// sqrt is exact in both paths; its input's bound b becomes at most
-// b / (sqrt(x) + sqrt(x - b)), and never more than sqrt(b).
+// sqrt is correctly rounded on both paths; its input's bound b becomes at most
+// b / (sqrt(x) + sqrt(x')) <= b / sqrt(x) <= b 2^-E for sqrt(x) = 2^E m.
 inline Real Sqrt(const Real& a) {
   const D v = SquareRoot(a.v);
-  const D low = a.v - a.e;
-  const D lowRoot = SquareRoot(low > 0 ? low : D{});
-  const D near = a.e / (v + lowRoot);
-  const D far = SquareRoot(a.e);
-  return {v, (near < far ? near : far) + Rounding(v)};
+  return {v, a.e * InverseBound(v) + Rounding(v)};
 }
 
 // ---- The wallpaper's integer ----

@@ -52,10 +52,16 @@ void StoreLive(PatternState& s, int32_t r, int32_t first, int32_t lastColumn, co
   const F green = __builtin_convertvector(G.v, F);
   const F blue = __builtin_convertvector(B.v, F);
   const int32_t lanes = LanesIn(first, lastColumn);
-  for (int i = 0; i < lanes; ++i) {
-    s.ColourGrid.R[r][first + i] = red[i];
-    s.ColourGrid.G[r][first + i] = green[i];
-    s.ColourGrid.B[r][first + i] = blue[i];
+  if (lanes == N) {
+    std::memcpy(&s.ColourGrid.R[r][first], &red, sizeof red);
+    std::memcpy(&s.ColourGrid.G[r][first], &green, sizeof green);
+    std::memcpy(&s.ColourGrid.B[r][first], &blue, sizeof blue);
+  } else {
+    for (int i = 0; i < lanes; ++i) {
+      s.ColourGrid.R[r][first + i] = red[i];
+      s.ColourGrid.G[r][first + i] = green[i];
+      s.ColourGrid.B[r][first + i] = blue[i];
+    }
   }
   const I unsure = (R.e != Splat(0)) | (G.e != Splat(0)) | (B.e != Splat(0));
   if (!Any(unsure)) return;
