@@ -35,6 +35,10 @@
 namespace Gradient::PRISMORA_LANE_NAMESPACE {
 namespace {
 
+// Every lane operation is inlined into the loops: a call would pass its
+// vectors through memory.
+#define LANE_INLINE inline __attribute__((always_inline))
+
 constexpr int N = PRISMORA_LANE_WIDTH;
 typedef double D __attribute__((vector_size(8 * N)));
 typedef int64_t I __attribute__((vector_size(8 * N)));
@@ -45,24 +49,24 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // the low bits of x + kMagic hold that integer.
 constexpr double kMagic = 0x1.8p52;
 
-inline D Splat(double x) { return D{} + x; }
-inline I SplatI(int64_t x) { return I{} + x; }
-inline I Bits(D x) { return __builtin_bit_cast(I, x); }
-inline D FromBits(I x) { return __builtin_bit_cast(D, x); }
-inline D Fabs(D x) { return FromBits(Bits(x) & SplatI(INT64_MAX)); }
-inline D RoundToInteger(D x) { return (x + kMagic) - kMagic; }
+LANE_INLINE D Splat(double x) { return D{} + x; }
+LANE_INLINE I SplatI(int64_t x) { return I{} + x; }
+LANE_INLINE I Bits(D x) { return __builtin_bit_cast(I, x); }
+LANE_INLINE D FromBits(I x) { return __builtin_bit_cast(D, x); }
+LANE_INLINE D Fabs(D x) { return FromBits(Bits(x) & SplatI(INT64_MAX)); }
+LANE_INLINE D RoundToInteger(D x) { return (x + kMagic) - kMagic; }
 // The integer an exactly integral x (|x| < 2^51) holds.
-inline I IntegerOf(D x) { return Bits(x + kMagic) - Bits(Splat(kMagic)); }
+LANE_INLINE I IntegerOf(D x) { return Bits(x + kMagic) - Bits(Splat(kMagic)); }
 // The double nearest to each float rounding of x.
-inline D RoundToSingle(D x) { return __builtin_convertvector(__builtin_convertvector(x, F), D); }
+LANE_INLINE D RoundToSingle(D x) { return __builtin_convertvector(__builtin_convertvector(x, F), D); }
 // 2^-E for x = 2^E m, m in [1, 2): at least 1/x, without a division
 // (positive normal x).
-inline D InverseBound(D x) {
+LANE_INLINE D InverseBound(D x) {
   return FromBits((SplatI(0x7fe) << 52) - (Bits(x) & SplatI(int64_t(0x7ff) << 52)));
 }
-inline D Unknown(I mask, D bound) { return mask ? Splat(kInfinity) : bound; }
+LANE_INLINE D Unknown(I mask, D bound) { return mask ? Splat(kInfinity) : bound; }
 
-inline D SquareRoot(D x) {
+LANE_INLINE D SquareRoot(D x) {
 #if PRISMORA_LANE_WIDTH == 2
   return __builtin_bit_cast(D, _mm_sqrt_pd(__builtin_bit_cast(__m128d, x)));
 #elif PRISMORA_LANE_WIDTH == 4
@@ -73,7 +77,7 @@ inline D SquareRoot(D x) {
 #endif
 }
 
-inline bool Any(I mask) {
+LANE_INLINE bool Any(I mask) {
 #if PRISMORA_LANE_WIDTH == 2
   return _mm_movemask_pd(__builtin_bit_cast(__m128d, mask)) != 0;
 #elif PRISMORA_LANE_WIDTH == 4
@@ -87,7 +91,7 @@ inline bool Any(I mask) {
 // One rounding of this path and one of the x87 path together, relative to
 // the result (2^-53 + 2^-64, with room to spare).
 constexpr double kRounding = 0x1p-52;
-inline D Rounding(D v) { return Fabs(v) * kRounding; }
+LANE_INLINE D Rounding(D v) { return Fabs(v) * kRounding; }
 
 using detail::kLogError;
 using detail::kTrigError;
@@ -104,7 +108,7 @@ struct Real {
   explicit Real(int k) : v(Splat(double(k))), e(D{}) {}
   // A constant of the formulas: the double nearest to it, and how far that is.
   explicit Real(long double k) : v(Splat(double(k))), e(Splat(ErrorOf(k))) {}
-  Real(const Single& s);  // NOLINT: a stored value reads as a Real, as a float does
+  LANE_INLINE Real(const Single& s);  // NOLINT: a stored value reads as a Real, as a float does
 
   static constexpr double ErrorOf(long double k) {
     const long double d = k - static_cast<long double>(static_cast<double>(k));
@@ -118,7 +122,7 @@ struct Single {
   D v, e;
   Single() = default;
   Single(float f) : v(Splat(f)), e(D{}) {}  // NOLINT: a field of the record, the same in every lane
-  Single(const Real& r) {                    // NOLINT: the store rounds, as into a float
+  LANE_INLINE Single(const Real& r) {        // NOLINT: the store rounds, as into a float
     const D margin = r.e * 2;
     v = RoundToSingle(r.v);
     const I sure = RoundToSingle(r.v - margin) == RoundToSingle(r.v + margin);
@@ -126,7 +130,7 @@ struct Single {
   }
 };
 
-inline Real::Real(const Single& s) : v(s.v), e(s.e) {}
+LANE_INLINE Real::Real(const Single& s) : v(s.v), e(s.e) {}
 
 // The outcome of a comparison in each lane, and the lanes where it is not certain.
 struct Cond {
@@ -138,45 +142,45 @@ struct Cond {
 // is exact in extended precision too, so that a tie rounds the same way on
 // both paths. Where an input is already uncertain the rounding is added as it
 // is, without asking.
-inline D SumRounding(const Real& a, const Real& b, D bv, D v) {
+LANE_INLINE D SumRounding(const Real& a, const Real& b, D bv, D v) {
   const I exactInputs = (a.e == Splat(0)) & (b.e == Splat(0));
   if (!Any(exactInputs)) return Rounding(v);
   const D bb = v - a.v;
   const D error = (a.v - (v - bb)) + (bv - bb);
   return (exactInputs & (error == Splat(0))) ? D{} : Rounding(v);
 }
-inline Real operator+(const Real& a, const Real& b) {
+LANE_INLINE Real operator+(const Real& a, const Real& b) {
   const D v = a.v + b.v;
   return {v, (a.e + b.e) + SumRounding(a, b, b.v, v)};
 }
-inline Real operator-(const Real& a, const Real& b) {
+LANE_INLINE Real operator-(const Real& a, const Real& b) {
   const D v = a.v - b.v;
   return {v, (a.e + b.e) + SumRounding(a, b, -b.v, v)};
 }
 // Values whose low 27 significand bits are zero (floats among them): the
 // product of two such values is exact in double, and so in extended precision.
-inline I Short(D v) { return (Bits(v) & SplatI((int64_t(1) << 27) - 1)) == SplatI(0); }
-inline D ProductRounding(const Real& a, const Real& b, D v) {
+LANE_INLINE I Short(D v) { return (Bits(v) & SplatI((int64_t(1) << 27) - 1)) == SplatI(0); }
+LANE_INLINE D ProductRounding(const Real& a, const Real& b, D v) {
   const I exactInputs = (a.e == Splat(0)) & (b.e == Splat(0));
   if (!Any(exactInputs)) return Rounding(v);
   return (exactInputs & Short(a.v) & Short(b.v)) ? D{} : Rounding(v);
 }
-inline Real operator*(const Real& a, const Real& b) {
+LANE_INLINE Real operator*(const Real& a, const Real& b) {
   const D v = a.v * b.v;
   return {v, ((Fabs(a.v) * b.e + Fabs(b.v) * a.e) + a.e * b.e) + ProductRounding(a, b, v)};
 }
 constexpr bool PowerOfTwo(int k) { return k > 0 && (k & (k - 1)) == 0; }
-inline Real operator*(const Real& a, int k) {
+LANE_INLINE Real operator*(const Real& a, int k) {
   const D v = a.v * double(k);
   const double size = k < 0 ? -double(k) : double(k);
   if (PowerOfTwo(k)) return {v, a.e * size};  // exact
   return {v, a.e * size + Rounding(v)};
 }
-inline Real operator*(int k, const Real& a) { return a * k; }
+LANE_INLINE Real operator*(int k, const Real& a) { return a * k; }
 // a / d adds a rounding only where the quotient is not exact: with v split
 // into 26 high bits and the rest, v d = a exactly when a - high d (exact by
 // Sterbenz) equals low d (both products exact while d has at most 26 bits).
-inline Real operator/(const Real& a, int d) {
+LANE_INLINE Real operator/(const Real& a, int d) {
   const D v = a.v / double(d);
   const double size = d < 0 ? -double(d) : double(d);
   if (PowerOfTwo(d)) return {v, a.e / size};
@@ -186,21 +190,21 @@ inline Real operator/(const Real& a, int d) {
   const I exact = (a.v - high * double(d)) == low * double(d);
   return {v, a.e / size + (exact ? D{} : Rounding(v))};
 }
-inline Real operator+(const Real& a, long double k) { return a + Real(k); }
-inline Real operator-(const Real& a, long double k) { return a - Real(k); }
-inline Real operator*(const Real& a, long double k) { return a * Real(k); }
+LANE_INLINE Real operator+(const Real& a, long double k) { return a + Real(k); }
+LANE_INLINE Real operator-(const Real& a, long double k) { return a - Real(k); }
+LANE_INLINE Real operator*(const Real& a, long double k) { return a * Real(k); }
 
-inline Real Abs(const Real& a) { return {Fabs(a.v), a.e}; }
-inline Real Sq(const Real& a) { return a * a; }
+LANE_INLINE Real Abs(const Real& a) { return {Fabs(a.v), a.e}; }
+LANE_INLINE Real Sq(const Real& a) { return a * a; }
 
-inline Cond Compared(I is, const Real& a, int t) {
+LANE_INLINE Cond Compared(I is, const Real& a, int t) {
   const I sure = (Fabs(a.v - Splat(t)) > a.e * 2) | (a.e == Splat(0));
   return {is, ~sure};
 }
-inline Cond operator>(const Real& a, int t) { return Compared(a.v > Splat(t), a, t); }
-inline Cond operator>=(const Real& a, int t) { return Compared(a.v >= Splat(t), a, t); }
+LANE_INLINE Cond operator>(const Real& a, int t) { return Compared(a.v > Splat(t), a, t); }
+LANE_INLINE Cond operator>=(const Real& a, int t) { return Compared(a.v >= Splat(t), a, t); }
 
-inline Real Select(const Cond& c, const Real& ifTrue, const Real& ifFalse) {
+LANE_INLINE Real Select(const Cond& c, const Real& ifTrue, const Real& ifFalse) {
   const D v = c.is ? ifTrue.v : ifFalse.v;
   const D e = c.is ? ifTrue.e : ifFalse.e;
   return {v, Unknown(c.unsure, e)};
@@ -222,7 +226,7 @@ constexpr double kC1 = 4.16666666666666019037e-02, kC2 = -1.38888888888741095749
                  kC3 = 2.48015872894767294178e-05, kC4 = -2.75573143513906633035e-07,
                  kC5 = 2.08757232129817482790e-09, kC6 = -1.13596475577881948265e-11;
 
-inline void SinCosKernel(D x, D& sine, D& cosine) {
+LANE_INLINE void SinCosKernel(D x, D& sine, D& cosine) {
   const D t = x * kTwoOverPi + kMagic;
   const D k = t - kMagic;
   const I quadrant = Bits(t);  // its low bits are k's
@@ -237,24 +241,24 @@ inline void SinCosKernel(D x, D& sine, D& cosine) {
   cosine = FromBits(Bits(c0) ^ (((quadrant + 1) & 2) << 62));
 }
 
-inline D TrigBound(const Real& a) {
+LANE_INLINE D TrigBound(const Real& a) {
   const D bound = (a.e + kTrigError) + Fabs(a.v) * kTrigPerArgument;
   return Unknown(~(Fabs(a.v) <= kTrigLimit), bound);
 }
 
-inline void SinCos(const Real& a, Real& sine, Real& cosine) {
+LANE_INLINE void SinCos(const Real& a, Real& sine, Real& cosine) {
   D s, c;
   SinCosKernel(a.v, s, c);
   const D bound = TrigBound(a);
   sine = {s, bound};
   cosine = {c, bound};
 }
-inline Real Sin(const Real& a) {
+LANE_INLINE Real Sin(const Real& a) {
   Real s, c;
   SinCos(a, s, c);
   return s;
 }
-inline Real Cos(const Real& a) {
+LANE_INLINE Real Cos(const Real& a) {
   Real s, c;
   SinCos(a, s, c);
   return c;
@@ -270,7 +274,7 @@ constexpr double kLg1 = 6.666666666666735130e-01, kLg2 = 3.999999999940941908e-0
                  kLg7 = 1.479819860511658591e-01;
 constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
 
-inline D LnKernel(D x) {
+LANE_INLINE D LnKernel(D x) {
   const I bits = Bits(x);
   const I shifted = bits - kSqrtHalfBits;
   const I k = shifted >> 52;
@@ -290,19 +294,19 @@ inline D LnKernel(D x) {
 // known to within half their size; anything else is left to the x87 path.
 // The input's bound b becomes at most b / (x - b) <= 2 b / x <= 2 b 2^-E,
 // times the scale (at most 1.45).
-inline Real ScaledLog(const Real& a, double scale) {
+LANE_INLINE Real ScaledLog(const Real& a, double scale) {
   const D v = LnKernel(a.v) * scale;
   const I known = (a.v >= std::numeric_limits<double>::min()) & (a.v < kInfinity) & (a.e < a.v * 0.5);
   const D bound = (a.e * InverseBound(a.v)) * 3.0 + Fabs(v) * kLogError;
   return {v, Unknown(~known, bound)};
 }
-inline Real Ln(const Real& a) { return ScaledLog(a, 1.0); }
-inline Real Log2(const Real& a) { return ScaledLog(a, 1.44269504088896340736); }
-inline Real Log10(const Real& a) { return ScaledLog(a, 0.434294481903251827651); }
+LANE_INLINE Real Ln(const Real& a) { return ScaledLog(a, 1.0); }
+LANE_INLINE Real Log2(const Real& a) { return ScaledLog(a, 1.44269504088896340736); }
+LANE_INLINE Real Log10(const Real& a) { return ScaledLog(a, 0.434294481903251827651); }
 
 // sqrt is correctly rounded on both paths; its input's bound b becomes at most
 // b / (sqrt(x) + sqrt(x')) <= b / sqrt(x) <= b 2^-E for sqrt(x) = 2^E m.
-inline Real Sqrt(const Real& a) {
+LANE_INLINE Real Sqrt(const Real& a) {
   const D v = SquareRoot(a.v);
   return {v, a.e * InverseBound(v) + Rounding(v)};
 }
@@ -310,7 +314,7 @@ inline Real Sqrt(const Real& a) {
 // ---- The wallpaper's integer ----
 // The low bits of F rounded to an integer (ties to even), and the lanes where
 // that is not certain added to `unsure`.
-inline I Quantised(const Real& F, I& unsure) {
+LANE_INLINE I Quantised(const Real& F, I& unsure) {
   const D margin = F.e * 2;
   const I sure = (RoundToInteger(F.v - margin) == RoundToInteger(F.v + margin)) & (Fabs(F.v) < 0x1p30);
   unsure |= ~sure;
@@ -325,3 +329,5 @@ struct LaneMath {
 
 }  // namespace
 }  // namespace Gradient::PRISMORA_LANE_NAMESPACE
+
+#undef LANE_INLINE

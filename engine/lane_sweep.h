@@ -70,8 +70,9 @@ void StoreLive(PatternState& s, int32_t r, int32_t first, int32_t lastColumn, co
   }
 }
 
+// flatten: the formulas and every lane operation inlined into the loop.
 template <int A>
-void SweepLiveWith(PatternState& s, int32_t lastColumn, int32_t lastRow) {
+__attribute__((flatten)) void SweepLiveWith(PatternState& s, int32_t lastColumn, int32_t lastRow) {
   using Alg = detail::Algorithm<A, LaneMath>;
   LaneScratch x(s);
   const int32_t groups = lastColumn / N + 1;
@@ -105,7 +106,7 @@ void StoreElements(uint16_t* plane, int32_t first, int32_t lanes, I q) {
 }
 
 template <class Alg>
-void RenderRow(const PatternState& s, LaneScratch& x, const PlaneView& planes,
+__attribute__((flatten)) void RenderRow(const PatternState& s, LaneScratch& x, const PlaneView& planes,
                const typename Alg::ColumnTerms* columns, int32_t groups, int32_t lastColumn, int32_t r) {
   typename Alg::RowTerms row;
   Alg::ForRow(row, x, Real(r));
