@@ -5,19 +5,38 @@
 #include <cfenv>
 
 #include "engine/gradient.h"
+#include "engine/lane_engine.h"
 #include "engine/x87.h"
 
 namespace Gradient {
+
+namespace detail {
+
+#if PRISMORA_X87 && defined(__SSE__)
+uint32_t SseControl() {
+  uint32_t csr;
+  asm volatile("stmxcsr %0" : "=m"(csr));
+  return csr;
+}
+void SetSseControl(uint32_t csr) { asm volatile("ldmxcsr %0" : : "m"(csr)); }
+#else
+uint32_t SseControl() { return 0; }
+void SetSseControl(uint32_t) {}
+#endif
+
+// All exceptions masked, rounding to nearest, and no flushing of subnormal
+// results or inputs to zero (a library may have set those for its own threads
+// or code; the lanes' bounds assume IEEE arithmetic).
+uint32_t SseControlForEngine(uint32_t csr) { return (csr | 0x1F80u) & ~(0x6000u | 0x8000u | 0x0040u); }
+
+}  // namespace detail
 
 void SetupFloatingPoint() {
 #if PRISMORA_X87
   const uint16_t cw = 0x133F;
   asm volatile("fldcw %0" : : "m"(cw));
 #if defined(__SSE__)
-  uint32_t csr;
-  asm volatile("stmxcsr %0" : "=m"(csr));
-  csr = (csr | 0x1F80u) & ~0x6000u;  // all masks set, rounding field 00
-  asm volatile("ldmxcsr %0" : : "m"(csr));
+  detail::SetSseControl(detail::SseControlForEngine(detail::SseControl()));
 #endif
 #else
   std::fesetround(FE_TONEAREST);

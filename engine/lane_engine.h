@@ -52,6 +52,23 @@ struct LaneEngine {
   void (*kernels)(const KernelValues& values);
 };
 
+// The SSE control register, and what the engine needs in it (every
+// exception masked, rounding to nearest, no flushing to zero): the lane
+// sweeps set it for their run and put the caller's back afterwards.
+uint32_t SseControl();
+void SetSseControl(uint32_t csr);
+uint32_t SseControlForEngine(uint32_t csr);
+class SseControlForLanes {
+ public:
+  SseControlForLanes() : saved_(SseControl()) { SetSseControl(SseControlForEngine(saved_)); }
+  ~SseControlForLanes() { SetSseControl(saved_); }
+  SseControlForLanes(const SseControlForLanes&) = delete;
+  SseControlForLanes& operator=(const SseControlForLanes&) = delete;
+
+ private:
+  uint32_t saved_;
+};
+
 // The lane engines this build has (null where the build has none).
 const LaneEngine* LaneEngineFor(Engine e);
 extern const LaneEngine kSse2Lanes, kAvx2Lanes, kAvx512Lanes;

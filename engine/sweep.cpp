@@ -53,7 +53,10 @@ T FoldOne(T v, int algorithm) {
 bool SweepOnLanes(PatternState& s, int32_t lastColumn, int32_t lastRow) {
   const detail::LaneEngine* lanes = detail::LaneEngineFor(SelectedEngine());
   if (!lanes || lastColumn < 0 || lastRow < 0 || s.Algorithm < 1 || s.Algorithm > 12) return false;
-  lanes->sweepLive(s, lastColumn, lastRow);
+  {
+    const detail::SseControlForLanes control;
+    lanes->sweepLive(s, lastColumn, lastRow);
+  }
   s.Column = lastColumn;
   s.Row = lastRow;
   EvaluateLivePoint(s);

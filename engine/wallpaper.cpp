@@ -131,6 +131,7 @@ void RenderTasksOnX87(const RenderJob& job, detail::RowTasks& tasks) {
 // One thread's part of the render, on the selected engine.
 void RenderTasks(const RenderJob& job, detail::RowTasks& tasks) {
   if (const detail::LaneEngine* lanes = detail::LaneEngineFor(SelectedEngine())) {
+    const detail::SseControlForLanes control;
     lanes->renderRows(job.state, job.planes, job.lastColumn, tasks);
     return;
   }
