@@ -42,6 +42,7 @@ namespace {
 constexpr int N = PRISMORA_LANE_WIDTH;
 typedef double D __attribute__((vector_size(8 * N)));
 typedef int64_t I __attribute__((vector_size(8 * N)));
+typedef uint64_t U __attribute__((vector_size(8 * N)));
 typedef float F __attribute__((vector_size(4 * N)));
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -275,10 +276,12 @@ constexpr double kLg1 = 6.666666666666735130e-01, kLg2 = 3.999999999940941908e-0
 constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
 
 LANE_INLINE D LnKernel(D x) {
-  const I bits = Bits(x);
-  const I shifted = bits - kSqrtHalfBits;
-  const I k = shifted >> 52;
-  const D m = FromBits(bits - (shifted & SplatI(int64_t(0xfff) << 52)));
+  // In unsigned arithmetic: x may be negative or not a number here (its lane
+  // is left to the x87 path), and its bits must not overflow a signed type.
+  const U bits = __builtin_bit_cast(U, x);
+  const U shifted = bits - uint64_t(kSqrtHalfBits);
+  const I k = __builtin_bit_cast(I, shifted) >> 52;
+  const D m = __builtin_bit_cast(D, bits - (shifted & (U{} + (uint64_t(0xfff) << 52))));
   const D dk = FromBits(k + Bits(Splat(kMagic))) - kMagic;
   const D f = m - 1.0;
   const D s = f / (2.0 + f);
