@@ -41,8 +41,9 @@ void LayerSaver::Run() {
   window_->Release();
 }
 
-void LayerSaver::LayerSurfaceSized(int output, int width, int height) {
+void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int width, int height) {
   sizes_[output] = Size{width, height};
+  frameRateLog_.Note(name + ": drawn at " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
   if (pictures_.count(output)) return;
   // Value-initialised: the engine's record starts at zero, as the
   // process-wide one does.
@@ -60,7 +61,8 @@ void LayerSaver::LayerSurfacePaint(int output) {
   live::SetupWindowProjection(size.width, size.height);
   glClear(GL_COLOR_BUFFER_BIT);
   Gradient::DrawFrame(*picture->second);
-  frameRateLog_.Frame();
+  // The rate of one output (the first), as every output gets the same ticks.
+  if (picture == pictures_.begin()) frameRateLog_.Frame();
   if (delayMicroseconds_ <= 0) window_->Invalidate();
 }
 

@@ -47,7 +47,7 @@ class LayerSaver : public ui::LayerEvents {
   // termination signal arrives or (the saver) the input ends it.
   void Run();
 
-  void LayerSurfaceSized(int output, int width, int height) override;
+  void LayerSurfaceSized(int output, const std::string& name, int width, int height) override;
   void LayerSurfacePaint(int output) override;
   void LayerSurfaceGone(int output) override;
   void LayerKeyDown() override;

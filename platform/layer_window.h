@@ -40,8 +40,8 @@ class LayerEvents {
   virtual ~LayerEvents() = default;
   // The output's surface got its size (first, or again after a change of
   // size or scale): width and height in buffer pixels. The context is
-  // current on it.
-  virtual void LayerSurfaceSized(int output, int width, int height) = 0;
+  // current on it. `name` is the output's, as the compositor calls it.
+  virtual void LayerSurfaceSized(int output, const std::string& name, int width, int height) = 0;
   // The output's surface needs a frame; the context is current on it and
   // the platform swaps after.
   virtual void LayerSurfacePaint(int output) = 0;

@@ -60,7 +60,7 @@ void HeadlessLayerWindow::Run() {
     if (r.endRequested) return;
     ++r.eventsPlayed;
     switch (e.kind) {
-      case LayerEvent::Sized: events_.LayerSurfaceSized(e.output, int(e.a), int(e.b)); break;
+      case LayerEvent::Sized: events_.LayerSurfaceSized(e.output, e.name, int(e.a), int(e.b)); break;
       case LayerEvent::Paint: events_.LayerSurfacePaint(e.output); break;
       case LayerEvent::Gone: events_.LayerSurfaceGone(e.output); break;
       case LayerEvent::Key: events_.LayerKeyDown(); break;

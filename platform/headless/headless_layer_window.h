@@ -14,6 +14,7 @@ struct LayerEvent {
   enum Kind { Sized, Paint, Gone, Key, Button, Pointer } kind = Paint;
   int output = 0;
   double a = 0, b = 0;  // the size, or the pointer's position
+  std::string name = "HEADLESS-1";  // the output's name (Sized)
 };
 
 struct LayerRecord {

@@ -390,7 +390,7 @@ void WaylandLayerWindow::ApplyBufferSize(OutputObjects& o, const LayerOutput& b)
   wl_region_destroy(opaque);
   if (o.eglSurface == EGL_NO_SURFACE || !egl::MakeCurrent(egl_, o.eglSurface, !o.madeCurrent)) return;
   o.madeCurrent = true;
-  events_.LayerSurfaceSized(b.number, b.buffer.width, b.buffer.height);
+  events_.LayerSurfaceSized(b.number, b.name, b.buffer.width, b.buffer.height);
   o.needsPaint = true;
 }
 
