@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -207,6 +208,17 @@ const wl_keyboard_listener kKeyboardListener = {OnKeymap, OnKeyboardEnter, OnKey
 
 // ---- the window ----
 
+// libwayland looks for a relative socket name in XDG_RUNTIME_DIR and, when
+// that is unset, prints a line of its own before failing: the one line of
+// our message would be two.
+bool SocketCanBeFound() {
+  const char* socket = std::getenv("WAYLAND_SOCKET");  // a connection handed over
+  if (socket && *socket) return true;
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return (name && name[0] == '/') || (runtime && *runtime);
+}
+
 WaylandLayerWindow::~WaylandLayerWindow() {
   Release();
   WaylandLayerWindow* self = this;
@@ -318,6 +330,7 @@ void WaylandLayerWindow::OutputDone(OutputObjects& o) {
 LayerResult WaylandLayerWindow::Open(const LayerRequest& request) {
   request_ = request;
   book_ = LayerOutputs(request.output);
+  if (!SocketCanBeFound()) return LayerResult::NoCompositor;
   display_ = wl_display_connect(nullptr);
   if (!display_) return LayerResult::NoCompositor;
   int fds[2];

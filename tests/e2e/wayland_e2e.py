@@ -486,7 +486,8 @@ def test_errors(s):
 
 def test_no_layer_shell_uses_x11(s):
     """Where the compositor lacks the layer shell (GNOME), /s is the X11
-    saver on DISPLAY (Xwayland there; an Xvfb here)."""
+    saver on DISPLAY (Xwayland there; an Xvfb here), and --layer draws on the
+    X root window."""
     fake = FakeCompositor(s.runtime)
     s.give_home()
     try:
@@ -501,6 +502,18 @@ def test_no_layer_shell_uses_x11(s):
             if not alive(p):
                 raise Failure("prismora ended:\n" + s.file("prismora.out"))
             stop(p)
+            # --layer there draws on the X root window, the X11 desktop's background.
+            p = s.prismora_run("--layer", "background", output="layer.out")
+
+            def root_lit():
+                r = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=s.env,
+                                   capture_output=True, timeout=DEADLINE)
+                return not alive(p) or (r.returncode == 0 and lit_fraction(r.stdout) > 0.95)
+            wait_until(root_lit, "the pattern on the X root window")
+            if not alive(p):
+                raise Failure("prismora --layer ended:\n" + s.file("layer.out"))
+            p.send_signal(signal.SIGTERM)
+            expect_status(s, p, 0, "SIGTERM on the X root window", output="layer.out")
     finally:
         fake.close()
 
