@@ -345,7 +345,10 @@ def test_saver_pointer(s):
     first, second = two_outputs(s)
     device = pointer_device(s)
     s.swaymsg("seat", "seat0", "cursor", "set", "500", "400")
+    # The client's protocol log shows the pointer hidden over the surfaces.
+    s.env["WAYLAND_DEBUG"] = "client"
     p = start_saver(s, first, second)
+    del s.env["WAYLAND_DEBUG"]
     # 1, then 11 pixels along each axis from where the pointer was set (10
     # from where it entered if it entered only with the first move): on.
     for step in ("1", "10"):
@@ -356,6 +359,9 @@ def test_saver_pointer(s):
     s.swaymsg("seat", "seat0", "cursor", "move", "6", "0")
     expect_status(s, p, 0, "pointer motion of 16 pixels")
     stop(device)
+    hidden = [l for l in s.file("prismora.out").splitlines() if ".set_cursor(" in l]
+    if not hidden or not all(", nil, 0, 0)" in l for l in hidden):
+        raise Failure("the pointer was not hidden over the saver: %s" % hidden[:3])
 
 
 def test_saver_button(s):
