@@ -3,6 +3,7 @@
 
 #include <EGL/eglext.h>
 
+#include <cstring>
 #include <vector>
 
 namespace egl {
@@ -13,9 +14,11 @@ EGLDisplay DisplayOf(wl_display* display) {
   // The platform display where EGL 1.5 or the extension has it; older
   // drivers guess the platform from the native display.
   const char* extensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+  const bool wayland = extensions && (std::strstr(extensions, "EGL_KHR_platform_wayland") ||
+                                      std::strstr(extensions, "EGL_EXT_platform_wayland"));
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-  if (extensions && getPlatformDisplay) return getPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
+  if (wayland && getPlatformDisplay) return getPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
   return eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(display));
 }
 

@@ -213,6 +213,28 @@ def moving_pattern(s, output, what, p=None):
     wait_until(lambda: changed_fraction(first, s.shot(output)[2]) > 0.05, what + " moving")
 
 
+def moving_everywhere(s, output, what, p, tiles=4):
+    """Waits until every one of tiles x tiles parts of the output has changed:
+    the pattern covers the whole output (the compositor's own background
+    around a picture too small would never change)."""
+    width, height, first = s.shot(output)
+    pending = {(i, j) for i in range(tiles) for j in range(tiles)}
+
+    def tile(rgb, i, j):
+        x0, y0, w, h = i * width // tiles, j * height // tiles, width // tiles, height // tiles
+        return b"".join(rgb[3 * (y * width + x0):3 * (y * width + x0 + w)] for y in range(y0, y0 + h, 7))
+
+    def all_changed():
+        if not alive(p):
+            raise Failure("prismora ended:\n" + s.file("prismora.out"))
+        now = s.shot(output)[2]
+        for t in list(pending):
+            if changed_fraction(tile(first, *t), tile(now, *t)) > 0.05:
+                pending.discard(t)
+        return not pending
+    wait_until(all_changed, what + " moving all over")
+
+
 def frames_go_on(s, output, p, count=3):
     """Waits for `count` new frames: the program still runs and reads its input."""
     last = s.shot(output)[2]
@@ -284,14 +306,23 @@ def test_layer_scale_two(s):
     wait_until(lambda: s.outputs()["HEADLESS-1"]["scale"] == 2, "scale 2")
     p = s.prismora_run("--layer", "background")
     moving_pattern(s, "HEADLESS-1", "the scale-2 output", p)
+    moving_everywhere(s, "HEADLESS-1", "the scale-2 output", p)
     s.save("HEADLESS-1", "scale2")
     out = s.file("prismora.out")
     if "HEADLESS-1: drawn at 1024 x 768 pixels" not in out:
         raise Failure("the surface is not drawn at the output's 1024 x 768 pixels:\n" + out)
-    # Back to scale 1 while it runs: the buffer follows.
+    # A new mode while it runs: the buffer follows, still at full resolution.
+    s.swaymsg("output", "HEADLESS-1", "resolution", "1280x720")
+    wait_until(lambda: "HEADLESS-1: drawn at 1280 x 720 pixels" in s.file("prismora.out"), "a 1280 x 720 buffer")
+    moving_everywhere(s, "HEADLESS-1", "the scale-2 output at 1280 x 720", p)
+    # Back to scale 1: the buffer keeps its 1280 x 720 pixels, and its buffer
+    # scale must follow, or the compositor would show it on a quarter of the
+    # output (and leave the rest unlit).
     s.swaymsg("output", "HEADLESS-1", "scale", "1")
-    wait_until(lambda: s.file("prismora.out").count("HEADLESS-1: drawn at 1024 x 768 pixels") >= 1 and
-               lit_fraction(s.shot("HEADLESS-1")[2]) > 0.95, "the pattern after the scale change")
+    wait_until(lambda: s.outputs()["HEADLESS-1"]["scale"] == 1, "scale 1")
+    moving_everywhere(s, "HEADLESS-1", "the output back at scale 1", p)
+    if s.shot("HEADLESS-1")[:2] != (1280, 720):
+        raise Failure("the output is not 1280 x 720")
     p.send_signal(signal.SIGHUP)
     expect_status(s, p, 0, "SIGHUP")
 
