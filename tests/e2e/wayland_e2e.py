@@ -269,7 +269,8 @@ def test_layer_two_outputs(s):
     first, second = two_outputs(s)
     p = s.prismora_run("--layer", "background")
     moving_pattern(s, first, first, p)
-    moving_pattern(s, second, second, p)
+    moving_everywhere(s, first, first, p)
+    moving_everywhere(s, second, second, p)
     for output in (first, second):
         s.save(output, output)
     sizes = {o: s.shot(o)[:2] for o in (first, second)}
@@ -341,6 +342,7 @@ def start_saver(s, *outputs):
     p = s.prismora_run("/s")
     for o in outputs:
         moving_pattern(s, o, o, p)
+        moving_everywhere(s, o, o, p)
     return p
 
 
@@ -350,12 +352,15 @@ def test_saver_key(s):
     for output in (first, second):
         s.save(output, output)
     frames_go_on(s, first, p)
-    # A key typed before the program has bound the seat's new keyboard (wtype
-    # makes one per run) goes nowhere: type until the saver ends.
+    # wtype makes a keyboard of its own for each run: -s 300 gives the
+    # program time to bind it before the key. A key typed before that goes
+    # nowhere, so type until the saver ends.
     def typed():
-        subprocess.run(s.as_user(["wtype", "-d", "100", "x"]), env=s.env, capture_output=True, timeout=DEADLINE)
+        subprocess.run(s.as_user(["wtype", "-s", "300", "x"]), env=s.env, capture_output=True, timeout=DEADLINE)
         return not alive(p)
+    started = time.monotonic()
     wait_until(typed, "the saver to end on a key")
+    print("the saver ended %.0f ms after the first wtype started" % (1000 * (time.monotonic() - started)))
     expect_status(s, p, 0, "a key")
 
 
