@@ -120,6 +120,9 @@ OpenOutcome AfterOpen(ui::LayerResult result, const char* waylandDisplay, bool h
     case ui::LayerResult::NoCompositor:
       o.message = "cannot connect to the Wayland compositor '" + display + "' and DISPLAY is not set";
       break;
+    case ui::LayerResult::NotBuilt:
+      o.message = "this prismora was built without Wayland, and DISPLAY is not set";
+      break;
     case ui::LayerResult::NoLayerShell:
       o.message = "the Wayland compositor '" + display +
                   "' does not offer the layer shell (zwlr_layer_shell_v1) and DISPLAY is not set";

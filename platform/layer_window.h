@@ -5,7 +5,7 @@
 // the platform only makes the compositor and EGL calls and reports outputs,
 // frames and input back. One per process, driven from the main thread, except
 // for the calls marked as safe from anywhere. Where the program is built
-// without Wayland, Open answers NoCompositor.
+// without Wayland, Open answers NotBuilt.
 #pragma once
 
 #include <memory>
@@ -27,7 +27,8 @@ struct LayerRequest {
 
 enum class LayerResult {
   Opened,        // connected; surfaces are made for the outputs wanted
-  NoCompositor,  // no compositor to connect to (or no Wayland in this build)
+  NoCompositor,  // no compositor to connect to
+  NotBuilt,      // the program was built without Wayland
   NoLayerShell,  // the compositor lacks zwlr_layer_shell_v1
   NoSuchOutput,  // no output has the requested name (see OutputNames)
   Failed,        // EGL or GL could not be had

@@ -9,7 +9,7 @@ namespace {
 
 class NoLayerWindow : public LayerWindow {
  public:
-  LayerResult Open(const LayerRequest&) override { return LayerResult::NoCompositor; }
+  LayerResult Open(const LayerRequest&) override { return LayerResult::NotBuilt; }
   std::vector<std::string> OutputNames() const override { return {}; }
   void Run() override {}
   void Invalidate() override {}

@@ -177,6 +177,9 @@ TEST(AfterOpen, OpenedRuns) {
 }
 
 TEST(AfterOpen, NoCompositorOrNoLayerShellUseX11WhereThereIsADisplayElseStatusOne) {
+  EXPECT_EQ(layered::AfterOpen(ui::LayerResult::NotBuilt, "wayland-1", true, {}, "").action,
+            layered::OpenOutcome::UseX11);
+  EXPECT_EQ(layered::AfterOpen(ui::LayerResult::NotBuilt, "wayland-1", false, {}, "").status, 1);
   for (const ui::LayerResult r : {ui::LayerResult::NoCompositor, ui::LayerResult::NoLayerShell}) {
     EXPECT_EQ(layered::AfterOpen(r, "wayland-1", true, {}, "").action, layered::OpenOutcome::UseX11);
     const layered::OpenOutcome o = layered::AfterOpen(r, "wayland-7", false, {}, "");
