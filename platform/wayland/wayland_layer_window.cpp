@@ -59,7 +59,6 @@ struct OutputObjects {
   bool needsPaint = false;
 };
 
-class WaylandLayerWindow;
 std::atomic<WaylandLayerWindow*> signalTarget{nullptr};
 void OnTerminationSignal(int);
 
