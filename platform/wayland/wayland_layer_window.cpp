@@ -120,6 +120,7 @@ class WaylandLayerWindow : public LayerWindow {
   std::vector<std::unique_ptr<OutputObjects>> outputs_;
   egl::Context egl_;
   bool opened_ = false;
+  bool eglOpened_ = false;
   bool gone_ = false;
   int wakeRead_ = -1, wakeWrite_ = -1;
   std::atomic<bool> invalidated_{false}, endRequested_{false};
@@ -347,6 +348,7 @@ LayerResult WaylandLayerWindow::Open(const LayerRequest& request) {
   for (auto& o : outputs_)
     if (LayerOutput* b = book_.Find(o->global); b && o->doneSeen) b->described = true;
   if (!request.output.empty() && !book_.AnyWanted()) return LayerResult::NoSuchOutput;
+  eglOpened_ = true;  // also when it fails: it may have initialised a display
   if (!egl::Open(display_, egl_)) return LayerResult::Failed;
   opened_ = true;
   for (auto& o : outputs_)
@@ -569,7 +571,9 @@ void WaylandLayerWindow::Release() {
   compositor_ = nullptr;
   registry_ = nullptr;
   wl_display_flush(display_);
-  wl_display_disconnect(display_);
+  // Once EGL has used the connection it stays open until the process ends,
+  // which follows at once: EGL's display (see egl::Close) still refers to it.
+  if (!eglOpened_) wl_display_disconnect(display_);
   display_ = nullptr;
   opened_ = false;
 }
