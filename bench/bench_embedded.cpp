@@ -6,8 +6,13 @@
 // seconds: frames per second from the program's own PRISMORA_FPS_LOG lines,
 // and the CPU time per frame of the program and of the X server (which copies
 // each frame of Mesa's software renderer to the screen), from /proc.
+// Beside them the animated wallpaper on Wayland (--layer background) in a
+// headless Sway of each size (pixman renderer, run as the e2e tests' plain
+// user when the benchmark runs as root, with a runtime folder of its own);
+// there the compositor's CPU takes the X server's column.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,7 +38,13 @@ constexpr double kMeasureSeconds = 4.0;
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int stderrFd) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
-  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+  // NAME=value sets a variable, a bare NAME removes it.
+  for (const std::string& e : env) {
+    if (e.find('=') == std::string::npos)
+      unsetenv(e.c_str());
+    else
+      putenv(const_cast<char*>(e.c_str()));
+  }
   const int devnull = open("/dev/null", O_RDWR);
   dup2(devnull, 0);
   dup2(devnull, 1);
@@ -125,31 +136,33 @@ size_t FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
 }
 
-bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::string& error) {
-  char folder[] = "/tmp/prismora-bench-XXXXXX";
-  if (!mkdtemp(folder)) return false;
-  const std::string home = folder, config = home + "/.config/prismora";
+// A settings store in the home that fixes algorithm 7 at speed 25.
+void WriteStore(const std::string& home) {
+  const std::string config = home + "/.config/prismora";
   mkdir((home + "/.config").c_str(), 0700);
   mkdir(config.c_str(), 0700);
   std::ofstream(config + "/registry.reg")
       << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n\"Speed\"=dword:00000019\n"
          "\"Bright\"=dword:00000000\n\"Algoritm\"=dword:00000007\n\"Rands\"=dword:00000000\n\"Path_Wall\"=\"/tmp\"\n";
+}
+
+// Runs the command (the program, perhaps through setpriv, which execs it)
+// with the home's store and measures it and the server `serverPid`.
+bool MeasureRun(const std::vector<std::string>& command, std::vector<std::string> env, pid_t serverPid,
+                const std::string& home, Measurement& m, std::string& error) {
   const std::string log = home + "/stderr.txt";
-  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const pid_t p = Spawn({PRISMORA_BINARY, mode},
-                        {"DISPLAY=" + x.display, "XSCREENSAVER_WINDOW=", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
-                         "PRISMORA_FPS_LOG=1"},
-                        fd);
+  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  env.insert(env.end(), {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "PRISMORA_FPS_LOG=1"});
+  const pid_t p = Spawn(command, env, fd);
   ::close(fd);
   std::this_thread::sleep_for(std::chrono::duration<double>(kWarmUpSeconds));
   const size_t skip = FileSize(log);
-  const double cpu0 = CpuSeconds(p), server0 = CpuSeconds(x.pid);
+  const double cpu0 = CpuSeconds(p), server0 = CpuSeconds(serverPid);
   std::this_thread::sleep_for(std::chrono::duration<double>(kMeasureSeconds));
-  const double cpu = CpuSeconds(p) - cpu0, server = CpuSeconds(x.pid) - server0;
+  const double cpu = CpuSeconds(p) - cpu0, server = CpuSeconds(serverPid) - server0;
   const bool running = waitpid(p, nullptr, WNOHANG) == 0;
   Stop(p);
   const std::vector<double> rates = FrameRates(log, skip);
-  std::system(("rm -rf " + home).c_str());
   if (!running || rates.empty()) {
     error = "the program did not run or printed no frame rate";
     return false;
@@ -161,6 +174,109 @@ bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::str
   m.cpuMsPerFrame = 1000.0 * cpu / frames;
   m.serverCpuMsPerFrame = 1000.0 * server / frames;
   return true;
+}
+
+bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::string& error) {
+  char folder[] = "/tmp/prismora-bench-XXXXXX";
+  if (!mkdtemp(folder)) return false;
+  const std::string home = folder;
+  WriteStore(home);
+  const bool ok = MeasureRun({PRISMORA_BINARY, mode}, {"DISPLAY=" + x.display, "XSCREENSAVER_WINDOW="}, x.pid, home, m,
+                             error);
+  std::system(("rm -rf " + home).c_str());
+  return ok;
+}
+
+// A headless Sway of the given size, as the e2e tests' plain user when we
+// run as root (Sway refuses root), with a home and runtime folder of its own.
+struct Compositor {
+  pid_t pid = -1;
+  std::string home, runtime, display, error;
+  uid_t uid = 0;
+  gid_t gid = 0;
+  bool asUser = false;
+
+  std::vector<std::string> AsUser(std::vector<std::string> argv) const {
+    if (!asUser) return argv;
+    argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(gid),
+                               "--init-groups"});
+    return argv;
+  }
+
+  bool FindUser() {
+    asUser = geteuid() == 0;
+    if (!asUser) return true;
+    const passwd* user = getpwnam("prismora-e2e");
+    if (!user) {
+      std::system("useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin prismora-e2e");
+      user = getpwnam("prismora-e2e");
+    }
+    if (!user) return false;
+    uid = user->pw_uid;
+    gid = user->pw_gid;
+    return true;
+  }
+
+  bool Start(int width, int height) {
+    char folder[] = "/tmp/prismora-bench-wayland-XXXXXX";
+    if (!FindUser() || !mkdtemp(folder)) return Fail("no user or folder for Sway");
+    home = folder;
+    runtime = home + "/runtime";
+    chmod(home.c_str(), 0755);
+    mkdir(runtime.c_str(), 0700);
+    WriteStore(home);
+    std::ofstream(home + "/sway.conf") << "xwayland disable\noutput HEADLESS-1 resolution " << width << "x" << height
+                                       << " position 0 0\n";
+    if (asUser) std::system(("chown -R " + std::to_string(uid) + ":" + std::to_string(gid) + " " + home).c_str());
+    const int log = open((home + "/sway.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid = Spawn(AsUser({"sway", "-c", home + "/sway.conf"}),
+                {"DISPLAY", "WAYLAND_DISPLAY", "HOME=" + home, "XDG_RUNTIME_DIR=" + runtime, "WLR_BACKENDS=headless",
+                 "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"},
+                log);
+    ::close(log);
+    struct stat st;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    for (int n = 0; display.empty() && Clock::now() < deadline && waitpid(pid, nullptr, WNOHANG) == 0;
+         n = (n + 1) % 10) {
+      if (stat((runtime + "/wayland-" + std::to_string(n)).c_str(), &st) == 0) display = "wayland-" + std::to_string(n);
+      if (n == 9) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return display.empty() ? Fail("Sway did not start") : true;
+  }
+
+  bool Fail(const char* why) {
+    error = why;
+    return false;
+  }
+
+  ~Compositor() {
+    Stop(pid);
+    if (!home.empty()) std::system(("rm -rf " + home).c_str());
+  }
+};
+
+void RunLayer(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  Compositor c;
+  if (!c.Start(width, height)) {
+    state.SkipWithError(c.error.c_str());
+    return;
+  }
+  Measurement m;
+  std::string error;
+  for (auto _ : state) {
+    if (!MeasureRun(c.AsUser({PRISMORA_BINARY, "--layer", "background"}),
+                    {"DISPLAY", "WAYLAND_DISPLAY=" + c.display, "XDG_RUNTIME_DIR=" + c.runtime}, c.pid, c.home, m,
+                    error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    state.SetIterationTime(kMeasureSeconds);
+  }
+  state.counters["fps"] = m.fps;
+  state.counters["cpu_ms_per_frame"] = m.cpuMsPerFrame;
+  state.counters["compositor_cpu_ms_per_frame"] = m.serverCpuMsPerFrame;
+  state.counters["cpu_percent"] = m.fps * m.cpuMsPerFrame / 10.0;
 }
 
 void Run(benchmark::State& state, const char* mode) {
@@ -187,6 +303,7 @@ void Run(benchmark::State& state, const char* mode) {
 
 void BM_EmbeddedRoot(benchmark::State& state) { Run(state, "--root"); }
 void BM_Saver(benchmark::State& state) { Run(state, "/s"); }
+void BM_LayerBackground(benchmark::State& state) { RunLayer(state); }
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Args({1024, 768})->Args({1920, 1080})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -196,3 +313,4 @@ void Sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_EmbeddedRoot)->Apply(Sizes);
 BENCHMARK(BM_Saver)->Apply(Sizes);
+BENCHMARK(BM_LayerBackground)->Apply(Sizes);

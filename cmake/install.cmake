@@ -50,7 +50,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # fonts-liberation2: Arial's metrics, so the settings window's captions fit.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS xsecurelock)
+# swayidle: runs the saver (prismora /s) after idle time on Wayland.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xsecurelock, swayidle")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Prismora fills the screen with slowly drifting, full-colour procedural

@@ -10,10 +10,13 @@ const char* const kPrismoraUsage =
     "usage: prismora [/s | /c | /p WINDOW | /a WINDOW]\n"
     "       prismora --root | --window-id ID [--speed N] [--algorithm N] [--random | --no-random]\n"
     "                [--delay MICROSECONDS]\n"
+    "       prismora --layer LAYER [--output NAME] [--speed N] [--algorithm N] [--random | --no-random]\n"
+    "                [--delay MICROSECONDS]\n"
     "       prismora --help | --version\n"
     "\n"
     "Switches (the first character is ignored, the letter may be of either case):\n"
-    "  /s                   the full-screen saver (also with no switch or another letter)\n"
+    "  /s                   the full-screen saver (also with no switch or another letter); on Wayland\n"
+    "                       on the overlay layer of every output when the compositor has the layer shell\n"
     "  /c                   the settings window\n"
     "  /p WINDOW            the preview inside the given X window (decimal, or hex after $, x or 0x)\n"
     "  /a WINDOW            the password change (nothing to do on Linux)\n"
@@ -22,6 +25,12 @@ const char* const kPrismoraUsage =
     "  --root, -root        draw on the window in $XSCREENSAVER_WINDOW, or on the root window\n"
     "  --window-id ID, -window-id ID\n"
     "                       draw on the X window ID (decimal or 0x hex)\n"
+    "\n"
+    "On Wayland, on the compositor's layer shell (an animated wallpaper, a locker's background):\n"
+    "  --layer LAYER        draw on every output's layer: background, bottom, top or overlay\n"
+    "  --output NAME        only on the output NAME (as swaymsg -t get_outputs lists them)\n"
+    "\n"
+    "For both:\n"
     "  --speed N            animation speed, 0 to 50 (default: the stored setting)\n"
     "  --algorithm N        pattern algorithm, 1 to 12; implies --no-random unless --random is given\n"
     "  --random             a random algorithm at each start\n"
@@ -75,10 +84,27 @@ bool StoreWindowId(std::string_view v, EmbeddedOptions& o) {
   return o.windowId.has_value();
 }
 
+bool StoreLayer(std::string_view v, EmbeddedOptions& o) {
+  o.layer = ParseLayer(v);
+  return o.layer.has_value();
+}
+
+// An output name is the compositor's: any text, but not empty and without
+// control characters (it ends up in messages).
+bool StoreOutput(std::string_view v, EmbeddedOptions& o) {
+  if (v.empty() || v.size() > 256) return false;
+  for (char ch : v)
+    if (static_cast<unsigned char>(ch) < 32 || ch == 127) return false;
+  o.output = std::string(v);
+  return true;
+}
+
 const std::map<std::string, ValueOption, std::less<>>& ValueOptions() {
   static const std::map<std::string, ValueOption, std::less<>> options = {
       {"--window-id", {StoreWindowId, "an X window id (decimal or 0x hex)"}},
       {"-window-id", {StoreWindowId, "an X window id (decimal or 0x hex)"}},
+      {"--layer", {StoreLayer, "background, bottom, top or overlay"}},
+      {"--output", {StoreOutput, "an output's name (up to 256 characters, no control characters)"}},
       {"--speed",
        {[](std::string_view v, EmbeddedOptions& o) { return ParseInRange(v, 0, kMaxSpeedOption, o.speed.emplace()); },
         "a whole number from 0 to 50"}},
@@ -133,10 +159,23 @@ OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args) {
   }
   // An algorithm asked for is the one drawn, unless a random one is asked for too.
   if (o.algorithm && !o.random) o.random = false;
-  if (!o.help && !o.version && !o.root && !o.windowId)
-    return Fail("nothing to draw on: give --root or --window-id ID");
+  if (o.help || o.version) {
+    result.ok = true;
+    return result;
+  }
+  if (o.layer && (o.root || o.windowId))
+    return Fail("--layer draws on the compositor's outputs: give it without --root or --window-id");
+  if (!o.output.empty() && !o.layer) return Fail("--output needs --layer LAYER");
+  if (!o.root && !o.windowId && !o.layer)
+    return Fail("nothing to draw on: give --root, --window-id ID or --layer LAYER");
   result.ok = true;
   return result;
+}
+
+std::optional<ui::Layer> ParseLayer(std::string_view text) {
+  for (ui::Layer l : {ui::Layer::Background, ui::Layer::Bottom, ui::Layer::Top, ui::Layer::Overlay})
+    if (text == ui::LayerName(l)) return l;
+  return std::nullopt;
 }
 
 std::optional<uint32_t> ParseWindowId(std::string_view text) {

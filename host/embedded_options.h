@@ -1,6 +1,7 @@
 // The long options of the program where the screen-saver daemons run it as a
-// hack (X11): --help, --version, and the embedded mode's target window and
-// overrides of the stored settings. Parsing and checking only, no OS call:
+// hack (X11) or a Wayland compositor shows it on a layer: --help, --version,
+// the embedded mode's target window or layer and output, and overrides of the
+// stored settings. Parsing and checking only, no OS call:
 // main() acts on a complete, checked request. A command line is read this way
 // only when its first argument is an option (see IsOptionLine); every other
 // command line keeps the switch rule of startup.h.
@@ -12,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/layer_window.h"
+
 constexpr int kMaxSpeedOption = 50;
 constexpr int kMaxDelayMicroseconds = 1000000;
 constexpr int kDefaultDelayMicroseconds = 10000;
@@ -21,6 +24,8 @@ struct EmbeddedOptions {
   bool version = false;
   bool root = false;                 // --root / -root
   std::optional<uint32_t> windowId;  // --window-id / -window-id (wins over --root)
+  std::optional<ui::Layer> layer;    // --layer: the compositor's layer (Wayland)
+  std::string output;                // --output NAME: only that output (with --layer)
   std::optional<int32_t> speed;      // 0..50
   std::optional<int32_t> algorithm;  // 1..12
   std::optional<bool> random;        // --random / --no-random, the last one given
@@ -39,9 +44,13 @@ bool IsOptionLine(int argc, const char* const* argv);
 
 // Options in any order; a later value replaces an earlier one (the settings
 // program appends its --window-id to the line as written). Values follow as
-// the next argument or after "=". Unknown options, missing or bad values and
-// overrides without a window to draw in are errors.
+// the next argument or after "=". Unknown options, missing or bad values,
+// overrides without a window or layer to draw on, --layer beside --root or
+// --window-id, and --output without --layer are errors.
 OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args);
+
+// A layer's name: background, bottom, top or overlay, in lower case.
+std::optional<ui::Layer> ParseLayer(std::string_view text);
 
 // An X window id as the daemons write it: decimal, or hexadecimal after "0x"
 // or "0X"; 1 to 0xFFFFFFFF, nothing around it. Anything else: no value.

@@ -32,6 +32,10 @@ void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice,
   // id, spread over all 32 bits, keeps their pictures apart.
   Gradient::SeedRandomFromClock();
   Gradient::SetRandomSeed(Gradient::RandomSeed() ^ (processId * 2654435761u));
+  InitPicture(s, choice);
+}
+
+void InitPicture(Gradient::PatternState& s, const PatternChoice& choice) {
   s.Speed = choice.speed;
   s.Algorithm = choice.random ? Gradient::Random(12) + 1 : choice.algorithm;
   Gradient::InitPattern(s, kGridColumns, kGridRows);

@@ -33,8 +33,11 @@ struct PatternChoice {
 // why), with the options over them.
 PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning);
 
-// Seeds the generator from the clock and the process id, picks the algorithm
-// at random if so chosen, sets the speed and a 120 x 90 grid.
+// Sets the speed, the algorithm (drawn from the generator when the choice is
+// random) and a 120 x 90 grid: one picture.
+void InitPicture(Gradient::PatternState& s, const PatternChoice& choice);
+
+// Seeds the generator from the clock and the process id, then InitPicture.
 void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice, uint32_t processId);
 
 class EmbeddedSaver : public ui::GLWindowEvents {

@@ -21,7 +21,8 @@ int RunMode(const StartupPlan& plan) {
     case StartMode::ChangePassword: ChangeSaverPassword(plan.windowHandle); return 0;
     case StartMode::Saver: break;
   }
-  return RunSaver();
+  // Where the long options exist (Linux) the saver may be Wayland's.
+  return ui::EmbeddedModeAvailable() ? RunSaverOnWaylandOrX11() : RunSaver();
 }
 
 // PRISMORA_ENGINE picks the engine of the pattern maths; a name this

@@ -1,6 +1,6 @@
-// The long-option command lines (X11): --help, --version, and the embedded
-// mode that the screen-saver daemons run as a hack, on the user's settings
-// store read-only.
+// The long-option command lines: --help, --version, the embedded mode that
+// the screen-saver daemons run as a hack (X11), and --layer (Wayland, in
+// modes_layer.cpp), on the user's settings store read-only.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -13,12 +13,10 @@
 #include "platform/native_registry.h"
 #include "prismora_version.h"
 
-namespace {
-
-int RunEmbedded(const EmbeddedOptions& options) {
+int RunEmbedded(const EmbeddedOptions& options, const char* targetVariable) {
   uint32_t target = 0;
   std::string error;
-  if (!ResolveTargetWindow(options, std::getenv("XSCREENSAVER_WINDOW"), target, error)) {
+  if (!ResolveTargetWindow(options, targetVariable, target, error)) {
     std::fprintf(stderr, "prismora: %s\n", error.c_str());
     return 1;
   }
@@ -31,8 +29,6 @@ int RunEmbedded(const EmbeddedOptions& options) {
   embedded::EmbeddedSaver saver(options.delayMicroseconds);
   return saver.Run(target);
 }
-
-}  // namespace
 
 int RunOptions(int argc, const char* const* argv) {
   const OptionsParse parsed = ParseEmbeddedOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -48,5 +44,6 @@ int RunOptions(int argc, const char* const* argv) {
     std::printf("prismora %s\n", PRISMORA_VERSION);
     return 0;
   }
-  return RunEmbedded(parsed.options);
+  if (parsed.options.layer) return RunLayerMode(parsed.options);
+  return RunEmbedded(parsed.options, std::getenv("XSCREENSAVER_WINDOW"));
 }

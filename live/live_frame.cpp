@@ -57,6 +57,10 @@ FrameRateLog::FrameRateLog() : start_(std::chrono::steady_clock::now()) {
   enabled_ = flag && std::strcmp(flag, "1") == 0;
 }
 
+void FrameRateLog::Note(const std::string& text) const {
+  if (enabled_) std::fprintf(stderr, "prismora: %s\n", text.c_str());
+}
+
 void FrameRateLog::Frame() {
   if (!enabled_) return;
   ++frames_;

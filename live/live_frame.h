@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "platform/gl_window.h"
 #include "platform/ui.h"
@@ -51,6 +52,8 @@ class FrameRateLog {
  public:
   FrameRateLog();
   void Frame();
+  // Another measuring line ("prismora: " and the text), under the same switch.
+  void Note(const std::string& text) const;
 
  private:
   bool enabled_;

@@ -27,6 +27,11 @@ packages=(
   # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
   # and XScreenSaver to run the installed hack.
   desktop-file-utils man-db dpkg-dev
+  # Wayland: the layer-shell backend's client library, EGL and protocol
+  # descriptions (wayland-scanner comes with libwayland-dev), and for its
+  # tests a headless Sway, grim for its screenshots and wtype for keys.
+  libwayland-dev wayland-protocols libegl-dev
+  sway grim wtype
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -84,6 +84,9 @@ class Session:
         self.args = args
         self.home = tempfile.mkdtemp(prefix="prismora-e2e-")
         self.env = dict(os.environ)
+        # On a Wayland desktop the saver would take the compositor's layers:
+        # these tests are about the X server they start.
+        self.env.pop("WAYLAND_DISPLAY", None)
         self.env.update(DISPLAY=xserver.display, HOME=self.home,
                         XDG_CONFIG_HOME=os.path.join(self.home, ".config"), PRISMORA_FPS_LOG="1")
         self.processes = []

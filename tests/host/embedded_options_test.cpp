@@ -94,7 +94,7 @@ TEST(Options, MissingValuesUnknownOptionsAndNothingToDrawOn) {
   EXPECT_EQ(r.error, "unknown option '--fps'");
   r = Parse({"--speed", "5"});
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("--root or --window-id"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("--root, --window-id ID or --layer LAYER"), std::string::npos) << r.error;
   // A hostile argument does not flood the one-line message.
   r = Parse({"--root", "--" + std::string(5000, 'x') + "\n"});
   EXPECT_FALSE(r.ok);
@@ -156,11 +156,70 @@ TEST(TargetWindow, WindowIdThenTheDaemonsVariableThenTheRootWindow) {
   EXPECT_EQ(w, 7u);
 }
 
+TEST(LayerOptions, EachLayerByItsNameWithTheHackModesOptions) {
+  const std::pair<const char*, ui::Layer> layers[] = {{"background", ui::Layer::Background},
+                                                      {"bottom", ui::Layer::Bottom},
+                                                      {"top", ui::Layer::Top},
+                                                      {"overlay", ui::Layer::Overlay}};
+  for (const auto& [name, layer] : layers) {
+    const OptionsParse r = Parse({"--layer", name, "--speed", "7", "--algorithm=3", "--delay", "0"});
+    ASSERT_TRUE(r.ok) << name << ": " << r.error;
+    EXPECT_EQ(r.options.layer, layer);
+    EXPECT_STREQ(ui::LayerName(layer), name);
+    EXPECT_EQ(r.options.speed, 7);
+    EXPECT_EQ(r.options.algorithm, 3);
+    EXPECT_EQ(r.options.random, false);
+    EXPECT_EQ(r.options.delayMicroseconds, 0);
+    EXPECT_TRUE(r.options.output.empty());
+    EXPECT_FALSE(r.options.root);
+  }
+  const OptionsParse last = Parse({"--layer=top", "--layer", "background"});
+  EXPECT_EQ(last.options.layer, ui::Layer::Background);
+}
+
+TEST(LayerOptions, AnOutputByTheCompositorsName) {
+  OptionsParse r = Parse({"--layer", "background", "--output", "HEADLESS-2"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.output, "HEADLESS-2");
+  r = Parse({"--output=DP-1", "--layer=bottom"});  // in any order
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.output, "DP-1");
+  // Names with blanks and non-ASCII letters are the compositor's business.
+  r = Parse({"--layer", "top", "--output", "Écran de gauche"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.output, "Écran de gauche");
+}
+
+TEST(LayerOptions, BadLayersAndOutputsAndMixedModesAreOneLineErrors) {
+  struct Bad {
+    std::vector<std::string> args;
+    const char* says;
+  } bad[] = {
+      {{"--layer", "wallpaper"}, "--layer: expected background, bottom, top or overlay, got 'wallpaper'"},
+      {{"--layer", "Background"}, "--layer: expected"},  // the names are lower case, as the protocol's
+      {{"--layer", ""}, "--layer: expected"},
+      {{"--layer"}, "--layer: missing value"},
+      {{"--layer", "top", "--output", ""}, "--output: expected"},
+      {{"--layer", "top", "--output", "DP-1\n--root"}, "--output: expected"},
+      {{"--layer", "top", "--output", std::string(300, 'x')}, "--output: expected"},
+      {{"--output", "DP-1"}, "--output needs --layer"},
+      {{"--layer", "top", "--root"}, "--layer draws on the compositor's outputs"},
+      {{"--window-id", "0x20", "--layer", "top"}, "--layer draws on the compositor's outputs"},
+  };
+  for (const Bad& b : bad) {
+    const OptionsParse r = Parse(b.args);
+    EXPECT_FALSE(r.ok) << b.says;
+    EXPECT_EQ(r.error.rfind(b.says, 0), 0u) << r.error;
+    EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
+    EXPECT_LT(r.error.size(), 200u);
+  }
+}
+
 TEST(Usage, NamesEverySwitchAndOption) {
   const std::string usage = kPrismoraUsage;
   for (const char* name : {"/s", "/c", "/p", "/a", "--root", "-root", "--window-id ID", "-window-id ID",
                            "--speed N", "--algorithm N", "--random", "--no-random", "--delay MICROSECONDS", "--help",
-                           "--version"})
+                           "--version", "--layer LAYER", "--output NAME", "background, bottom, top or overlay"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 

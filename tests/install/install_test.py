@@ -80,7 +80,8 @@ def check_manual_pages(prefix, version):
             check(section in text, page + " has " + section)
         check("Prismora " + version in text, page + " carries the project version")
     text = run(["man", "-l", os.path.join(prefix, FILES[5])], env=dict(os.environ, MANWIDTH="200")).stdout
-    for word in ("XSCREENSAVER_WINDOW", "XDG_CONFIG_HOME", "ENVIRONMENT", "FILES", "--window-id", "--no-random"):
+    for word in ("XSCREENSAVER_WINDOW", "XDG_CONFIG_HOME", "ENVIRONMENT", "FILES", "--window-id", "--no-random",
+                 "--layer", "--output", "WAYLAND_DISPLAY", "swayidle"):
         check(word in text, "prismora.6 describes " + word)
 
 

@@ -1,0 +1,99 @@
+// The pattern on the compositor's layer shell (Wayland): each output its own
+// picture, drawn at its real pixel size, made when the output's surface is
+// first sized and dropped when it goes. Two uses, one class: the animated
+// wallpaper (--layer, no input) and the saver (/s: the overlay layer, ended
+// by a key, a button, or the pointer moving more than 15 pixels along either
+// axis from where it first entered). The settings are read, never written.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/gradient.h"
+#include "host/embedded_saver.h"
+#include "host/frame_pacer.h"
+#include "live/live_frame.h"
+#include "platform/layer_window.h"
+
+namespace layered {
+
+// The saver's pointer rule: the first position reported is where the
+// pointer entered; a later one more than `tolerance` pixels away from it
+// along either axis ends the saver.
+class PointerTravel {
+ public:
+  explicit PointerTravel(double tolerance = 15.0) : tolerance_(tolerance) {}
+  // True when this position is too far from the first one.
+  bool TooFar(double x, double y);
+
+ private:
+  double tolerance_;
+  std::optional<double> x0_, y0_;
+};
+
+class LayerSaver : public ui::LayerEvents {
+ public:
+  // Seeds the generator once (the clock and the process id); each output's
+  // picture then draws its own values from it, and its own algorithm when
+  // the choice is random.
+  LayerSaver(const embedded::PatternChoice& choice, int32_t delayMicroseconds, uint32_t processId);
+
+  ui::LayerResult Open(const ui::LayerRequest& request);
+  // After Open answered Opened: draws until the compositor goes, a
+  // termination signal arrives or (the saver) the input ends it.
+  void Run();
+
+  void LayerSurfaceSized(int output, const std::string& name, int width, int height) override;
+  void LayerSurfacePaint(int output) override;
+  void LayerSurfaceGone(int output) override;
+  void LayerKeyDown() override;
+  void LayerButtonDown() override;
+  void LayerPointerAt(double x, double y) override;
+
+  ui::LayerWindow& Window() { return *window_; }
+  // The outputs' pictures now, for tests.
+  const std::map<int, std::unique_ptr<Gradient::PatternState>>& Pictures() const { return pictures_; }
+  bool EndedByInput() const { return endedByInput_; }
+
+ private:
+  struct Size {
+    int width = 1, height = 1;
+  };
+  void EndByInput();
+
+  embedded::PatternChoice choice_;
+  int32_t delayMicroseconds_;
+  bool takesInput_ = false;
+  bool endedByInput_ = false;
+  std::unique_ptr<ui::LayerWindow> window_;
+  std::map<int, std::unique_ptr<Gradient::PatternState>> pictures_;
+  std::map<int, Size> sizes_;
+  PointerTravel pointer_;
+  FramePacer pacer_;
+  live::FrameRateLog frameRateLog_;
+};
+
+}  // namespace layered
+
+namespace layered {
+
+// What follows an attempt to open the layer window: run on it, run the X11
+// mode instead (a compositor without the layer shell, or none, while an X
+// display is there: Xwayland, or a plain X11 session), or end with a status
+// and one line for stderr (without the program's name).
+struct OpenOutcome {
+  enum Action { RunLayers, UseX11, Fail } action = Fail;
+  int status = 1;
+  std::string message;
+};
+
+// waylandDisplay: WAYLAND_DISPLAY (null or empty: the default, wayland-0);
+// haveX11: DISPLAY is set; outputs and wanted: for a name that matches none.
+OpenOutcome AfterOpen(ui::LayerResult result, const char* waylandDisplay, bool haveX11,
+                      const std::vector<std::string>& outputs, const std::string& wanted);
+
+}  // namespace layered

@@ -1,0 +1,217 @@
+// The layer-shell mode on the headless layer window: each output its own
+// picture, made when its surface is first sized and dropped when it goes;
+// input ignored by the wallpaper and ending the saver (a key, a button, the
+// pointer beyond 15 pixels from where it entered); and what follows a failed
+// open: the X11 form, or a status and one line.
+#include "host/layer_saver.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/headless/headless_layer_window.h"
+
+namespace {
+
+using ui::headless::LayerEvent;
+using ui::headless::TheLayerWindow;
+
+embedded::PatternChoice Choice(bool random = false) { return embedded::PatternChoice{25, 7, random}; }
+
+class LayerMode : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::headless::ResetLayerWindow(); }
+
+  // Opens with the request and runs the script; true when opened.
+  bool OpenAndRun(layered::LayerSaver& saver, bool takesInput) {
+    ui::LayerRequest request;
+    request.layer = takesInput ? ui::Layer::Overlay : ui::Layer::Background;
+    request.takesInput = takesInput;
+    if (saver.Open(request) != ui::LayerResult::Opened) return false;
+    saver.Run();
+    return true;
+  }
+};
+
+TEST(PointerTravelTest, MoreThanFifteenPixelsAlongEitherAxisFromTheFirstPosition) {
+  layered::PointerTravel t;
+  EXPECT_FALSE(t.TooFar(500, 400));  // where it entered
+  EXPECT_FALSE(t.TooFar(515, 385));  // 15 on each axis: not more than 15
+  EXPECT_FALSE(t.TooFar(500, 400));
+  EXPECT_TRUE(t.TooFar(515.5, 400));
+  EXPECT_TRUE(t.TooFar(500, 384));
+  // Measured from the entry, not from the last position: small steps add up.
+  layered::PointerTravel steps;
+  double x = 10;
+  steps.TooFar(x, 0);
+  bool ended = false;
+  for (int i = 0; i < 20 && !ended; ++i) ended = steps.TooFar(x += 1, 0);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(x, 26);
+}
+
+TEST_F(LayerMode, EachOutputGetsItsOwnPictureWhileItIsThere) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
+                             {LayerEvent::Paint, 1},           {LayerEvent::Paint, 2},
+                             {LayerEvent::Paint, 2},           {LayerEvent::Sized, 3, 640, 480}};
+  layered::LayerSaver saver(Choice(), 10000, 4242);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  const auto& pictures = saver.Pictures();
+  ASSERT_EQ(pictures.size(), 3u);
+  // Started together, they still differ: each drew its own values.
+  EXPECT_NE(pictures.at(1)->PhaseA, pictures.at(3)->PhaseA);
+  EXPECT_NE(pictures.at(1)->OffsetX, pictures.at(3)->OffsetX);
+  for (const auto& [output, picture] : pictures) {
+    EXPECT_EQ(picture->Speed, 25) << output;
+    EXPECT_EQ(picture->Algorithm, 7) << output;
+    EXPECT_EQ(picture->GridColumns, embedded::kGridColumns);
+    EXPECT_EQ(picture->GridRows, embedded::kGridRows);
+  }
+  EXPECT_TRUE(TheLayerWindow().signalsInstalled);
+  EXPECT_TRUE(TheLayerWindow().released);
+  EXPECT_FALSE(TheLayerWindow().request.takesInput);
+  EXPECT_EQ(TheLayerWindow().request.layer, ui::Layer::Background);
+}
+
+TEST_F(LayerMode, APaintAdvancesOnlyItsOwnOutputsPicture) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  const float a1 = saver.Pictures().at(1)->PhaseA, a2 = saver.Pictures().at(2)->PhaseA;
+  saver.LayerSurfacePaint(2);
+  saver.LayerSurfacePaint(2);
+  EXPECT_EQ(saver.Pictures().at(1)->PhaseA, a1);
+  EXPECT_NE(saver.Pictures().at(2)->PhaseA, a2);
+  // A new size (a scale change) keeps the picture going.
+  saver.LayerSurfaceSized(2, "HEADLESS-2", 1600, 1200);
+  const float moved = saver.Pictures().at(2)->PhaseA;
+  EXPECT_NE(moved, a2);
+  saver.LayerSurfacePaint(99);  // an output never sized draws nothing and makes nothing
+  EXPECT_EQ(saver.Pictures().size(), 2u);
+}
+
+TEST_F(LayerMode, AnOutputThatGoesLosesItsPictureAndAReturningOneGetsANewOne) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
+                             {LayerEvent::Gone, 2}, {LayerEvent::Paint, 2}, {LayerEvent::Paint, 1}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  EXPECT_EQ(saver.Pictures().size(), 1u);
+  EXPECT_EQ(saver.Pictures().count(2), 0u);
+  EXPECT_EQ(TheLayerWindow().eventsPlayed, 5);
+}
+
+TEST_F(LayerMode, ARandomChoiceGivesEachOutputAnAlgorithmOfItsOwnFromOneToTwelve) {
+  for (int i = 1; i <= 40; ++i) TheLayerWindow().script.push_back({LayerEvent::Sized, i, 640, 480});
+  layered::LayerSaver saver(Choice(true), 10000, 7);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  std::set<int> algorithms;
+  for (const auto& [output, picture] : saver.Pictures()) {
+    EXPECT_GE(picture->Algorithm, 1);
+    EXPECT_LE(picture->Algorithm, 12);
+    algorithms.insert(picture->Algorithm);
+  }
+  EXPECT_GT(algorithms.size(), 3u);
+}
+
+TEST_F(LayerMode, TheWallpaperTakesNoInput) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Key},
+                             {LayerEvent::Button},              {LayerEvent::Pointer, 0, 0, 0},
+                             {LayerEvent::Pointer, 0, 900, 900}, {LayerEvent::Paint, 1}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  EXPECT_FALSE(TheLayerWindow().endRequested);
+  EXPECT_EQ(TheLayerWindow().eventsPlayed, 6);
+  EXPECT_FALSE(saver.EndedByInput());
+}
+
+TEST_F(LayerMode, TheSaverEndsOnAKeyOrAButton) {
+  for (const LayerEvent::Kind kind : {LayerEvent::Key, LayerEvent::Button}) {
+    ui::headless::ResetLayerWindow();
+    TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Paint, 1}, {kind},
+                               {LayerEvent::Paint, 1}};
+    layered::LayerSaver saver(Choice(), 10000, 1);
+    ASSERT_TRUE(OpenAndRun(saver, true));
+    EXPECT_TRUE(TheLayerWindow().request.takesInput);
+    EXPECT_EQ(TheLayerWindow().request.layer, ui::Layer::Overlay);
+    EXPECT_TRUE(TheLayerWindow().endRequested);
+    EXPECT_EQ(TheLayerWindow().eventsPlayed, 3);  // nothing after the input
+    EXPECT_TRUE(saver.EndedByInput());
+    EXPECT_TRUE(TheLayerWindow().released);
+  }
+}
+
+TEST_F(LayerMode, TheSaverEndsOnPointerTravelOfMoreThanFifteenPixelsAcrossOutputs) {
+  // Entered on the first output at (1000, 300); the second output lies right
+  // of it, so its positions continue the same coordinates.
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
+                             {LayerEvent::Pointer, 0, 1000, 300}, {LayerEvent::Pointer, 0, 1010, 310},
+                             {LayerEvent::Pointer, 0, 1015, 315}, {LayerEvent::Paint, 1},
+                             {LayerEvent::Pointer, 0, 1016, 300}, {LayerEvent::Paint, 1}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenAndRun(saver, true));
+  EXPECT_TRUE(TheLayerWindow().endRequested);
+  EXPECT_EQ(TheLayerWindow().eventsPlayed, 7);
+}
+
+TEST_F(LayerMode, AFailedOpenRunsNothing) {
+  TheLayerWindow().openResult = ui::LayerResult::NoLayerShell;
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  EXPECT_FALSE(OpenAndRun(saver, false));
+  EXPECT_FALSE(TheLayerWindow().ran);
+  EXPECT_FALSE(TheLayerWindow().signalsInstalled);
+  EXPECT_TRUE(saver.Pictures().empty());
+}
+
+TEST_F(LayerMode, WithoutADelayEachFrameAsksForTheNext) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, {LayerEvent::Paint, 1}, {LayerEvent::Paint, 1}};
+  layered::LayerSaver saver(Choice(), 0, 1);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  EXPECT_EQ(ui::headless::LayerInvalidations(), 3);  // the first request, then one per frame
+}
+
+TEST(AfterOpen, OpenedRuns) {
+  const layered::OpenOutcome o = layered::AfterOpen(ui::LayerResult::Opened, "wayland-1", false, {}, "");
+  EXPECT_EQ(o.action, layered::OpenOutcome::RunLayers);
+  EXPECT_EQ(o.status, 0);
+}
+
+TEST(AfterOpen, NoCompositorOrNoLayerShellUseX11WhereThereIsADisplayElseStatusOne) {
+  EXPECT_EQ(layered::AfterOpen(ui::LayerResult::NotBuilt, "wayland-1", true, {}, "").action,
+            layered::OpenOutcome::UseX11);
+  EXPECT_EQ(layered::AfterOpen(ui::LayerResult::NotBuilt, "wayland-1", false, {}, "").status, 1);
+  for (const ui::LayerResult r : {ui::LayerResult::NoCompositor, ui::LayerResult::NoLayerShell}) {
+    EXPECT_EQ(layered::AfterOpen(r, "wayland-1", true, {}, "").action, layered::OpenOutcome::UseX11);
+    const layered::OpenOutcome o = layered::AfterOpen(r, "wayland-7", false, {}, "");
+    EXPECT_EQ(o.action, layered::OpenOutcome::Fail);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.message.find("'wayland-7'"), std::string::npos) << o.message;
+    EXPECT_NE(o.message.find("DISPLAY"), std::string::npos) << o.message;
+    EXPECT_EQ(o.message.find('\n'), std::string::npos);
+  }
+  EXPECT_NE(layered::AfterOpen(ui::LayerResult::NoLayerShell, nullptr, false, {}, "").message.find(
+                "zwlr_layer_shell_v1"),
+            std::string::npos);
+  // Unset, the compositor tried is the default one.
+  EXPECT_NE(layered::AfterOpen(ui::LayerResult::NoCompositor, "", false, {}, "").message.find("'wayland-0'"),
+            std::string::npos);
+}
+
+TEST(AfterOpen, AnOutputNamedThatIsNotThereIsStatusTwoListingTheOutputsEvenWithADisplay) {
+  const layered::OpenOutcome o =
+      layered::AfterOpen(ui::LayerResult::NoSuchOutput, "wayland-1", true, {"HEADLESS-1", "HEADLESS-2"}, "DP-7");
+  EXPECT_EQ(o.action, layered::OpenOutcome::Fail);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.message, "no output named 'DP-7'; the outputs are: HEADLESS-1, HEADLESS-2");
+  EXPECT_NE(layered::AfterOpen(ui::LayerResult::NoSuchOutput, "w", false, {}, "X").message.find("are: none"),
+            std::string::npos);
+}
+
+TEST(AfterOpen, AnEglFailureIsStatusOneEvenWithADisplay) {
+  const layered::OpenOutcome o = layered::AfterOpen(ui::LayerResult::Failed, "wayland-1", true, {}, "");
+  EXPECT_EQ(o.action, layered::OpenOutcome::Fail);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.message.find("EGL"), std::string::npos);
+}
+
+}  // namespace
