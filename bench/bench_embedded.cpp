@@ -17,9 +17,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -149,7 +151,8 @@ bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::str
   const bool running = waitpid(p, nullptr, WNOHANG) == 0;
   Stop(p);
   const std::vector<double> rates = FrameRates(log, skip);
-  std::system(("rm -rf " + home).c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(home, ignored);
   if (!running || rates.empty()) {
     error = "the program did not run or printed no frame rate";
     return false;
