@@ -27,6 +27,10 @@ packages=(
   # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
   # and XScreenSaver to run the installed hack.
   desktop-file-utils man-db dpkg-dev
+  # Distributables: lintian for the Debian package, makensis for the Windows
+  # installer (cpack -G NSIS), pefile to read the PE header's ASLR and DEP
+  # flags back, zip for the release's archive of prismora.scr.
+  lintian nsis python3-pefile zip
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
