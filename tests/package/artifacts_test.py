@@ -7,6 +7,9 @@
                            executable stack, stack protector, fortified calls
   pe PROGRAM...            Windows: ASLR (DYNAMICBASE, with relocations to use
                            it) and DEP (NX_COMPAT) in the PE header, with pefile
+  installer FILE --version VERSION
+                           the Windows installer's header: elevation asked for
+                           in its manifest, its version information, ASLR and DEP
   deb --cpack CPACK --build DIR
                            the Debian package built into a folder of its own:
                            lintian -I --pedantic reports nothing (or only
@@ -107,6 +110,30 @@ def check_pe(programs):
         check(not pe.FILE_HEADER.Characteristics & relocs_stripped and reloc.Size > 0,
               name + ": carries its relocations (%d bytes)" % reloc.Size)
         pe.close()
+
+
+def check_installer(path, version):
+    import pefile
+    name = os.path.basename(path)
+    check(name == "prismora-%s-win32.exe" % version, "the installer's name: " + name)
+    pe = pefile.PE(path)
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    check(flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"] and
+          flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"],
+          name + ": ASLR and DEP (0x%04x)" % flags)
+    manifests = [e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == pefile.RESOURCE_TYPE["RT_MANIFEST"]]
+    text = ""
+    if manifests:
+        data = manifests[0].directory.entries[0].directory.entries[0].data.struct
+        text = pe.get_data(data.OffsetToData, data.Size).decode("utf-8", "replace")
+    check('requestedExecutionLevel level="requireAdministrator"' in text, name + ": asks for elevation")
+    strings = {}
+    for info in getattr(pe, "FileInfo", [[]])[0]:
+        for table in getattr(info, "StringTable", []):
+            strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    check(strings.get("ProductName") == "Prismora" and strings.get("ProductVersion") == version,
+          name + ": version information %s" % strings)
+    pe.close()
 
 
 # ---- the Debian package ----
@@ -212,6 +239,9 @@ def main():
     sub = p.add_subparsers(dest="what", required=True)
     sub.add_parser("elf").add_argument("programs", nargs="+")
     sub.add_parser("pe").add_argument("programs", nargs="+")
+    i = sub.add_parser("installer")
+    i.add_argument("installer")
+    i.add_argument("--version", required=True)
     d = sub.add_parser("deb")
     d.add_argument("--cpack", required=True)
     d.add_argument("--build", required=True)
@@ -221,6 +251,8 @@ def main():
         check_elf(a.programs)
     elif a.what == "pe":
         check_pe(a.programs)
+    elif a.what == "installer":
+        check_installer(a.installer, a.version)
     else:
         check_deb(a.cpack, a.build)
     if failures:

@@ -163,6 +163,8 @@ log "building the installer"
   { cat "$WORK/cpack.log"; echo "cpack -G NSIS failed"; exit 1; }
 INSTALLER=$WORK/cpack/prismora-$VERSION-win32.exe
 [[ -f $INSTALLER ]] && pass "cpack -G NSIS writes $(basename "$INSTALLER")" || { fail "no $INSTALLER"; exit 1; }
+/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/artifacts_test.py" installer "$INSTALLER" --version "$VERSION" ||
+  fail "the installer's header"
 if ((X64)); then
   log "no 32-bit programs on this kernel: the installer's script compiled for x64, run by wine64"
   nsi=$(find "$WORK/cpack/_CPack_Packages" -name project.nsi | head -1)
