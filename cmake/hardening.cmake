@@ -22,5 +22,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_G
 else()
   set(PRISMORA_FORTIFY_LEVEL 2)
 endif()
-add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${PRISMORA_FORTIFY_LEVEL}>")
+# Not with the sanitizers either: their interceptors do not see the __*_chk
+# variants, so fortification would hide what they report.
+if(NOT PRISMORA_SANITIZE)
+  add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${PRISMORA_FORTIFY_LEVEL}>")
+endif()
 add_link_options(-Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack)
