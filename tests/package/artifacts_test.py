@@ -164,12 +164,18 @@ def parse_dep5(text):
     return paragraphs
 
 
-def check_copyright(text):
+def copyright_results(text):
+    """(ok, what) for each check of a copyright file's text."""
+    results = []
+
+    def check(ok, what):
+        results.append((bool(ok), what))
+
     try:
         paragraphs = parse_dep5(text)
     except ValueError as e:
         check(False, "the copyright file parses: %s" % e)
-        return
+        return results
     header = paragraphs[0]
     check(header.get("Format", "").startswith("https://www.debian.org/doc/packaging-manuals/copyright-format/1.0"),
           "copyright: machine-readable format 1.0")
@@ -192,6 +198,18 @@ def check_copyright(text):
           "copyright: the project's files are the Prismora developers', MIT (Expat)")
     # Everything compiled into the programs that is not ours: stb_image_write.
     check(any("stb_image_write" in p["Files"] for p in files), "copyright: stb_image_write, compiled in, is listed")
+    return results
+
+
+def check_copyright(text):
+    for ok, what in copyright_results(text):
+        check(ok, what)
+    # The checks see a file that lost a licence's text, or its form.
+    without_expat = re.sub(r"\nLicense: Expat\n( .*\n)+", "\n", text)
+    check(not all(ok for ok, _ in copyright_results(without_expat)),
+          "copyright checks notice a missing licence text")
+    check(not all(ok for ok, _ in copyright_results(text.replace("\n .\n", "\n.\n", 1))),
+          "copyright checks notice a broken continuation line")
 
 
 def lintian_tags(deb):
