@@ -61,13 +61,13 @@ none_left() {
 uninstalled() { no_key "$UNINST_KEY" && none_left; }
 lower() { tr '[:upper:]' '[:lower:]'; }
 
-# install [options]: the installer, silent; it ends before `wine` returns.
-install() {
+# run_installer [options]: the installer, silent; `wine` returns when it has ended.
+run_installer() {
   timeout 180 wine "$INSTALLER" /S "$@" >>"$WORK/wine.log" 2>&1
 }
-# uninstall [options]: the uninstaller copies itself to a temporary folder and
+# run_uninstaller [options]: the uninstaller copies itself to a temporary folder and
 # runs from there, so `wine` returns at once: wait until it has done its work.
-uninstall() {
+run_uninstaller() {
   timeout 60 wine "C:\\Program Files\\Prismora\\uninstall.exe" /S "$@" >>"$WORK/wine.log" 2>&1
   wait_for 120 uninstalled
 }
@@ -75,7 +75,7 @@ uninstall() {
 # ---- the cases ----
 
 test_silent_install() {
-  install || { fail "the silent install failed (status $?)"; return 1; }
+  run_installer || { fail "the silent install failed (status $?)"; return 1; }
   local f ok=1
   for f in "${INSTALLED_FILES[@]}"; do [[ -f $f ]] || { ok=0; fail "not installed: $f"; }; done
   ((ok)) && pass "/S installs prismora.scr into $SYSTEM_DIR, README, licence, wallpaper command and uninstaller into Program Files"
@@ -128,7 +128,7 @@ test_installed_saver_runs() {
 changed_from() { shot "$2" && (($(differing "$1" "$2") > 1000)); }
 
 test_silent_uninstall() {
-  if uninstall; then pass "the silent uninstall removes every file it installed and the entry"; else
+  if run_uninstaller; then pass "the silent uninstall removes every file it installed and the entry"; else
     fail "after the silent uninstall: entry $(has_key "$UNINST_KEY" && echo left || echo gone), files left:"
     ls -la "$C/windows/$SYSTEM_DIR_UNIX/prismora.scr" "$C/Program Files/Prismora" 2>&1
   fi
@@ -142,12 +142,12 @@ test_silent_uninstall() {
 test_other_saver_and_remove_settings() {
   local other='C:\windows\system32\other.scr'
   reg add "$DESKTOP_KEY" /v SCRNSAVE.EXE /t REG_SZ /d "$other" /f >/dev/null
-  install /NOSCREENSAVER || { fail "the silent install with /NOSCREENSAVER failed"; return; }
+  run_installer /NOSCREENSAVER || { fail "the silent install with /NOSCREENSAVER failed"; return; }
   [[ -f "$C/windows/$SYSTEM_DIR_UNIX/prismora.scr" ]] && has_key "$UNINST_KEY" &&
     [[ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" == "$other" ]] &&
     pass "/S /NOSCREENSAVER installs and leaves the chosen screen saver" ||
     fail "/NOSCREENSAVER: SCRNSAVE.EXE is '$(value "$DESKTOP_KEY" SCRNSAVE.EXE)'"
-  uninstall /REMOVESETTINGS || fail "the uninstall with /REMOVESETTINGS left files or the entry"
+  run_uninstaller /REMOVESETTINGS || fail "the uninstall with /REMOVESETTINGS left files or the entry"
   [[ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" == "$other" ]] && pass "the uninstaller leaves another screen saver chosen" ||
     fail "the uninstaller changed SCRNSAVE.EXE naming another saver to '$(value "$DESKTOP_KEY" SCRNSAVE.EXE)'"
   no_key 'HKCU\Software\Prismora' && pass "/REMOVESETTINGS removes HKCU\\Software\\Prismora" ||
