@@ -7,6 +7,14 @@ endif()
 find_program(GZIP gzip REQUIRED)
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY})
 
+# What the strip of CPACK_STRIP_FILES leaves and Debian's own tools remove:
+# the compiler's version notes (.comment), which no program reads.
+find_program(OBJCOPY NAMES objcopy REQUIRED)
+foreach(program prismora prismora-wallpaper)
+  execute_process(COMMAND ${OBJCOPY} --remove-section=.comment
+                          ${root}${CPACK_PACKAGING_INSTALL_PREFIX}/bin/${program} COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+
 # gzip -9n: no name or time stamp in the file, so the same page packs the same.
 file(GLOB_RECURSE pages ${root}/*/share/man/man*/*)
 foreach(page IN LISTS pages)

@@ -5,8 +5,12 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-  # prismora.scr and prismora-wallpaper.exe side by side: nothing else to lay out.
+  # prismora.scr, prismora-wallpaper.exe, the README and the licence side by
+  # side (as .txt, which Windows opens); the installer places them.
   install(TARGETS prismora prismora-wallpaper RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  include(${CMAKE_CURRENT_LIST_DIR}/installer.cmake)
   return()
 endif()
 
@@ -30,6 +34,11 @@ configure_file(${dist}/prismora-wallpaper.1.in ${dist_out}/prismora-wallpaper.1 
 install(FILES ${dist_out}/prismora.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${dist_out}/prismora-wallpaper.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The machine-readable copyright file: the project's licence and every part
+# compiled into the programs (Debian's place for it; `cmake --install` too).
+configure_file(${dist}/copyright.in ${dist_out}/copyright @ONLY)
+install(FILES ${dist_out}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/prismora)
+
 install(FILES ${dist}/prismora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 16x16 32x32 48x48)
   install(FILES ${dist}/icons/${size}/prismora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
@@ -41,7 +50,8 @@ set(CPACK_PACKAGE_NAME prismora)
 set(CPACK_PACKAGE_VENDOR "Prismora")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "screen saver of slowly drifting full-colour patterns")
-set(CPACK_PACKAGE_CONTACT "Prismora developers <prismora@example.org>")
+set(CPACK_PACKAGE_CONTACT "${PRISMORA_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PRISMORA_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

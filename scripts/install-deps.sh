@@ -32,6 +32,10 @@ packages=(
   # tests a headless Sway, grim for its screenshots and wtype for keys.
   libwayland-dev wayland-protocols libegl-dev
   sway grim wtype
+  # Distributables: lintian for the Debian package, makensis for the Windows
+  # installer (cpack -G NSIS), pefile to read the PE header's ASLR and DEP
+  # flags back, zip for the release's archive of prismora.scr.
+  lintian nsis python3-pefile zip
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

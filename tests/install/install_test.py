@@ -29,6 +29,7 @@ FILES = [
     "share/icons/hicolor/16x16/apps/prismora.png",
     "share/icons/hicolor/32x32/apps/prismora.png",
     "share/icons/hicolor/48x48/apps/prismora.png",
+    "share/doc/prismora/copyright",
 ]
 
 failures = []

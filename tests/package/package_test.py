@@ -39,6 +39,7 @@ FILES = [
     "/usr/share/icons/hicolor/32x32/apps/prismora.png",
     "/usr/share/icons/hicolor/48x48/apps/prismora.png",
     "/usr/share/doc/prismora/changelog.gz",
+    "/usr/share/doc/prismora/copyright",
 ]
 
 failures = []
