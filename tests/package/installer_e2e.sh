@@ -102,6 +102,17 @@ test_silent_install() {
   [[ $w == *"$VERSION"* ]] && pass "the installed prismora-wallpaper.exe runs: $w" || fail "prismora-wallpaper.exe --version: '$w'"
 }
 
+# Installing again over an installed copy (a repair or an update) replaces
+# the files and keeps the one entry.
+test_install_again() {
+  run_installer || { fail "the second silent install failed"; return; }
+  local f ok=1
+  for f in "${INSTALLED_FILES[@]}"; do [[ -f $f ]] || ok=0; done
+  ((ok)) && [[ "$(value "$UNINST_KEY" DisplayVersion)" == "$VERSION" ]] &&
+    [[ $(reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -ci 'uninstall\\prismora') == 1 ]] &&
+    pass "installing again keeps every file and one entry" || fail "installing again broke the installed copy"
+}
+
 # The system starts the saver named by SCRNSAVE.EXE with /s.
 test_installed_saver_runs() {
   SCR=$(value "$DESKTOP_KEY" SCRNSAVE.EXE)
@@ -182,6 +193,7 @@ timeout 300 wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout 120 wineserver -
 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 
 if test_silent_install; then
+  test_install_again
   if ((X64)); then
     log "SKIPPED: the installed 32-bit saver cannot start on this kernel; its settings are made up"
     reg add 'HKCU\Software\Prismora' /v Speed /t REG_DWORD /d 25 /f >/dev/null
