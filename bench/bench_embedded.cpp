@@ -133,6 +133,11 @@ std::vector<double> FrameRates(const std::string& path, size_t skip) {
   return rates;
 }
 
+void RemoveFolder(const std::string& path) {
+  std::error_code ignored;  // a benchmark's scratch folder: nothing to report
+  std::filesystem::remove_all(path, ignored);
+}
+
 size_t FileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
@@ -185,7 +190,7 @@ bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::str
   WriteStore(home);
   const bool ok = MeasureRun({PRISMORA_BINARY, mode}, {"DISPLAY=" + x.display, "XSCREENSAVER_WINDOW="}, x.pid, home, m,
                              error);
-  std::system(("rm -rf " + home).c_str());
+  RemoveFolder(home);
   return ok;
 }
 
@@ -210,7 +215,10 @@ struct Compositor {
     if (!asUser) return true;
     const passwd* user = getpwnam("prismora-e2e");
     if (!user) {
-      std::system("useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin prismora-e2e");
+      // Whether useradd worked shows in the lookup that follows.
+      const int created =
+          std::system("useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin prismora-e2e");
+      (void)created;
       user = getpwnam("prismora-e2e");
     }
     if (!user) return false;
@@ -229,7 +237,8 @@ struct Compositor {
     WriteStore(home);
     std::ofstream(home + "/sway.conf") << "xwayland disable\noutput HEADLESS-1 resolution " << width << "x" << height
                                        << " position 0 0\n";
-    if (asUser) std::system(("chown -R " + std::to_string(uid) + ":" + std::to_string(gid) + " " + home).c_str());
+    if (asUser && std::system(("chown -R " + std::to_string(uid) + ":" + std::to_string(gid) + " " + home).c_str()) != 0)
+      return Fail("the folder for Sway could not be given to its user");
     const int log = open((home + "/sway.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid = Spawn(AsUser({"sway", "-c", home + "/sway.conf"}),
                 {"DISPLAY", "WAYLAND_DISPLAY", "HOME=" + home, "XDG_RUNTIME_DIR=" + runtime, "WLR_BACKENDS=headless",
@@ -253,7 +262,7 @@ struct Compositor {
 
   ~Compositor() {
     Stop(pid);
-    if (!home.empty()) std::system(("rm -rf " + home).c_str());
+    if (!home.empty()) RemoveFolder(home);
   }
 };
 
