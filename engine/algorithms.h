@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "engine/aligned_new.h"
 #include "engine/x87.h"
 
 namespace Gradient::detail {

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/aligned_new.h"
 #include "engine/lane_engine.h"
 
 #ifndef PRISMORA_LANE_WIDTH
