@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "live/pattern_view.h"
 #include "platform/password_hooks.h"
 
 namespace layered {
@@ -60,7 +61,7 @@ void LayerSaver::LayerSurfacePaint(int output) {
   const Size& size = sizes_[output];
   live::SetupWindowProjection(size.width, size.height);
   glClear(GL_COLOR_BUFFER_BIT);
-  Gradient::DrawFrame(*picture->second);
+  live::DrawPatternFrame(*picture->second);
   // The rate of one output (the first), as every output gets the same ticks.
   if (picture == pictures_.begin()) frameRateLog_.Frame();
   if (delayMicroseconds_ <= 0) window_->Invalidate();

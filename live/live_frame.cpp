@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/gradient.h"
+#include "live/pattern_view.h"
 
 namespace live {
 
@@ -39,7 +40,7 @@ void SetupWindowProjection(int width, int height) {
 
 void ClearAndDrawPattern(bool clearDepth) {
   glClear(clearDepth ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
-  Gradient::DrawFrame(Gradient::Pattern);
+  DrawPatternFrame(Gradient::Pattern);
 }
 
 void DrawLiveFrame(ui::GLSurface& surface) {

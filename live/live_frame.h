@@ -36,8 +36,9 @@ void SetupPreviewProjection();
 void SetupWindowProjection(int width, int height);
 
 // The frame's steps: clear (the colour buffer, and the depth buffer when
-// asked), then DrawFrame on the process-wide pattern state (drift, sweep,
-// mesh). The caller swaps.
+// asked), then the process-wide pattern state's frame in the view in use
+// (pattern_view.h: drift, sweep and mesh, or drift and pixels). The caller
+// swaps.
 void ClearAndDrawPattern(bool clearDepth);
 
 // One frame of the live pattern on a form: clear the colour buffer,
