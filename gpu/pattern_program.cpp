@@ -19,7 +19,7 @@ bool ContextRunsShaders(const ui::GLFunctions& gl, std::string& why) {
   const int version = ContextVersion();
   if (version < 20) {
     const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    why = "OpenGL " + std::string(text ? text : "of unknown version") + " has no GLSL (2.0 is needed)";
+    why = "OpenGL " + std::string(text ? text : "of unknown version") + " has no GLSL, which 2.0 brings";
     return false;
   }
   if (!gl.HasShaders()) {

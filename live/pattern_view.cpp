@@ -5,6 +5,7 @@
 #include <string>
 
 #include "gpu/pixel_painter.h"
+#include "live/live_frame.h"
 #include "platform/gl_functions.h"
 
 namespace live {
@@ -14,6 +15,19 @@ namespace {
 PatternView gView = PatternView::Mesh;
 bool gPixelsFailed = false;  // the context could not: the mesh from then on
 gpu::PixelPainter gPainter;
+PatternView gNoted = PatternView::Mesh;
+bool gAnyNoted = false;
+
+// Under PRISMORA_FPS_LOG, which view the frames show and whose renderer
+// draws them, once each time it changes: the tests and benchmarks read it.
+void NoteView(PatternView view) {
+  if (gAnyNoted && gNoted == view) return;
+  gAnyNoted = true;
+  gNoted = view;
+  const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  FrameRateLog().Note(std::string(view == PatternView::Pixels ? "frames drawn per pixel" : "frames drawn as the mesh") +
+                      " by " + (renderer ? renderer : "an unknown renderer"));
+}
 
 }  // namespace
 
@@ -29,12 +43,16 @@ void AdvancePattern(Gradient::PatternState& s) {
 void DrawPattern(Gradient::PatternState& s) {
   if (PatternViewInUse() == PatternView::Pixels) {
     std::string why;
-    if (gPainter.Draw(s, why)) return;
+    if (gPainter.Draw(s, why)) {
+      NoteView(PatternView::Pixels);
+      return;
+    }
     gPixelsFailed = true;
-    if (!why.empty()) ui::ReportGLProblem("the per-pixel view cannot be drawn (" + why + "); drawing the mesh");
+    if (!why.empty()) ui::ReportGLProblem("the per-pixel view cannot be drawn: " + why + "; drawing the mesh");
     Gradient::SweepFrame(s);  // this frame's colours, which the pixels did not need
   }
   Gradient::SubmitMesh(s);
+  NoteView(PatternView::Mesh);
 }
 
 void DrawPatternFrame(Gradient::PatternState& s) {

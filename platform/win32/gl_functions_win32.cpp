@@ -10,13 +10,17 @@ namespace ui {
 
 namespace {
 
+bool Missing(PROC p) {
+  const auto value = reinterpret_cast<intptr_t>(p);
+  return value >= -1 && value <= 3;
+}
+
 template <class Function>
 void Load(Function& out, const char* name, const char* fallback = nullptr) {
   PROC p = wglGetProcAddress(name);
-  const auto value = reinterpret_cast<intptr_t>(p);
-  if (value >= -1 && value <= 3) p = fallback ? wglGetProcAddress(fallback) : nullptr;
-  const auto again = reinterpret_cast<intptr_t>(p);
-  out = again >= -1 && again <= 3 ? nullptr : reinterpret_cast<Function>(p);
+  if (Missing(p) && fallback) p = wglGetProcAddress(fallback);
+  // Through void*: the entry point's own type is the table's, not PROC's.
+  out = Missing(p) ? nullptr : reinterpret_cast<Function>(reinterpret_cast<void*>(p));
 }
 
 }  // namespace
