@@ -6,10 +6,10 @@
 // draw the pattern, and above the windowing layer whose surfaces they use.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
 
+#include "live/frame_rate_log.h"
 #include "platform/gl_window.h"
 #include "platform/ui.h"
 
@@ -46,20 +46,5 @@ void ClearAndDrawPattern(bool clearDepth);
 void DrawLiveFrame(ui::GLSurface& surface);
 // The same on an embedded window; the preview also clears the depth buffer.
 void DrawLiveFrame(ui::GLWindow& window, bool clearDepth);
-
-// A frames-per-second line on stderr each second while the environment
-// variable PRISMORA_FPS_LOG is 1: a measuring aid that changes nothing else.
-class FrameRateLog {
- public:
-  FrameRateLog();
-  void Frame();
-  // Another measuring line ("prismora: " and the text), under the same switch.
-  void Note(const std::string& text) const;
-
- private:
-  bool enabled_;
-  int frames_ = 0;
-  std::chrono::steady_clock::time_point start_;
-};
 
 }  // namespace live

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gpu/pixel_painter.h"
-#include "live/live_frame.h"
+#include "live/frame_rate_log.h"
 #include "platform/gl_functions.h"
 
 namespace live {
