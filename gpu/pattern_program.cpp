@@ -41,18 +41,26 @@ std::string FirstLine(std::vector<char> log) {
   return line.empty() ? "no reason given" : line;
 }
 
+// The first line of a shader's or a program's info log.
+template <class GetParameter, class GetLog>
+std::string LogLine(GLuint object, GetParameter getParameter, GetLog getLog) {
+  GLint length = 0;
+  getParameter(object, GL_INFO_LOG_LENGTH, &length);
+  std::vector<char> log(size_t(length > 0 ? length : 1));
+  getLog(object, GLsizei(log.size()), nullptr, log.data());
+  return FirstLine(std::move(log));
+}
+
 GLuint CompileShader(const ui::GLFunctions& gl, GLenum kind, const std::string& text, std::string& why) {
   const GLuint shader = gl.CreateShader(kind);
   const GLchar* source = text.c_str();
   gl.ShaderSource(shader, 1, &source, nullptr);
   gl.CompileShader(shader);
-  GLint ok = GL_FALSE, length = 0;
+  GLint ok = GL_FALSE;
   gl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
   if (ok == GL_TRUE) return shader;
-  gl.GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(size_t(length > 0 ? length : 1));
-  gl.GetShaderInfoLog(shader, GLsizei(log.size()), nullptr, log.data());
-  why = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader: " + FirstLine(log);
+  why = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader: " +
+        LogLine(shader, gl.GetShaderiv, gl.GetShaderInfoLog);
   gl.DeleteShader(shader);
   return 0;
 }
@@ -73,13 +81,10 @@ GLuint BuildProgram(const ui::GLFunctions& gl, const std::string& vertex, const 
   gl.LinkProgram(program);
   gl.DeleteShader(vs);  // kept by the program until it goes
   gl.DeleteShader(fs);
-  GLint ok = GL_FALSE, length = 0;
+  GLint ok = GL_FALSE;
   gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
   if (ok == GL_TRUE) return program;
-  gl.GetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(size_t(length > 0 ? length : 1));
-  gl.GetProgramInfoLog(program, GLsizei(log.size()), nullptr, log.data());
-  why = "linking: " + FirstLine(log);
+  why = "linking: " + LogLine(program, gl.GetProgramiv, gl.GetProgramInfoLog);
   gl.DeleteProgram(program);
   return 0;
 }

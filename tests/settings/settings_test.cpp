@@ -45,6 +45,14 @@ class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchS
     ASSERT_TRUE(store().SetValue(name, value));
     store().CloseKey();
   }
+  // A user's five designed values, as every store before the view holds them.
+  void PutTheDesignedFive() {
+    Put("Speed", Dword(30));
+    Put("Bright", Dword(2));
+    Put("Algoritm", Dword(4));
+    Put("Rands", Dword(0));
+    Put("Path_Wall", Sz("D:\\Pictures"));
+  }
   // The stored value, or type kRegNone with no bytes when missing.
   RegistryValue Stored(const std::string& name) {
     RegistryValue v;
@@ -150,11 +158,7 @@ TEST_P(SettingsStoreTest, AValueThatCannotBeReadTakesItsFirstRunValueAndTheRestA
 // Every store written before the view existed lacks "Pixels": that is the
 // mesh, without a word, and Save Settings adds the value.
 TEST_P(SettingsStoreTest, AStoreWithoutTheViewDrawsTheMeshAndSaveSettingsAddsIt) {
-  Put("Speed", Dword(30));
-  Put("Bright", Dword(2));
-  Put("Algoritm", Dword(4));
-  Put("Rands", Dword(0));
-  Put("Path_Wall", Sz("D:\\Pictures"));
+  PutTheDesignedFive();
   Vars v;
   v.pixels = true;
   EXPECT_EQ(LoadError(v), "(no error)");
@@ -170,11 +174,7 @@ TEST_P(SettingsStoreTest, AStoreWithoutTheViewDrawsTheMeshAndSaveSettingsAddsIt)
 }
 
 TEST_P(SettingsStoreTest, AViewOfAnotherTypeIsReportedAndDrawsTheMesh) {
-  Put("Speed", Dword(30));
-  Put("Bright", Dword(2));
-  Put("Algoritm", Dword(4));
-  Put("Rands", Dword(0));
-  Put("Path_Wall", Sz("D:\\Pictures"));
+  PutTheDesignedFive();
   Put("Pixels", Sz("yes"));
   Vars v;
   EXPECT_EQ(LoadError(v), "Invalid data type for 'Pixels'");
