@@ -30,8 +30,8 @@ struct PatternChoice {
 };
 
 // The stored speed, algorithm, random choice and view (first-run values
-// when there is no store; values that cannot be read keep theirs and `warning` says
-// why), with the options over them.
+// when there is no store; values that cannot be read keep theirs and
+// `warning` says why), with the options over them.
 PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning);
 
 // Sets the speed, the algorithm (drawn from the generator when the choice is
