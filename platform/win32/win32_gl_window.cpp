@@ -121,9 +121,6 @@ void Win32GLWindow::SetupSurface(const PixelFormat& format) {
 void Win32GLWindow::Run() {
   if (!hwnd_) return;
   ShowWindow(hwnd_, SW_SHOW);
-  // The screen-sized pop-up takes the keyboard, as the saver's window does:
-  // its first key press must reach it.
-  if (!GetParent(hwnd_)) SetForegroundWindow(hwnd_);
   UpdateWindow(hwnd_);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

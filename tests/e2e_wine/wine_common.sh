@@ -98,6 +98,7 @@ stop() { running "$1" && kill "$1" && wait "$1" 2>/dev/null; }
 window_shown() { xdotool search --onlyvisible --name "^$1\$"; }
 x_window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 is_foreground() { [[ "$(wintool foreground)" == "$1" ]]; }
+foreground_class_is() { [[ "$(wintool foreground-class)" == "$1" ]]; }
 # Gives the window the X keyboard focus, as a window manager would, and waits
 # until Wine has made it the foreground window.
 focus() {

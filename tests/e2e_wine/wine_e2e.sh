@@ -202,8 +202,11 @@ test_preview_without_parent() {
   if moving preview-popup; then pass "/p without a handle draws a moving pattern on a screen-sized pop-up"; else
     fail "/p without a handle: no moving pattern"
   fi
-  # It makes itself the foreground window, as the saver does: no focus is given here.
-  wait_for 30 is_foreground ZiZoraz || fail "/p without a handle: the pop-up never became the foreground window"
+  # Created visible and topmost, it is activated and takes the keyboard by
+  # itself: no focus is given here. (It has no title: its creation skips the
+  # default processing that would set it.)
+  wait_for 30 foreground_class_is PrismoraPreviewClass ||
+    fail "/p without a handle: the pop-up never became the foreground window ($(wintool foreground-class))"
   xdotool key space
   if ends_within 30 "$pid" && ((scr_status == 0)); then pass "/p without a handle ends on a key"; else
     fail "/p without a handle did not end on a key"
