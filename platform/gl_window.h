@@ -64,6 +64,10 @@ class GLWindow {
   virtual int Height() const = 0;
   // Swaps the buffers of the current drawable.
   virtual void Swap() = 0;
+  // The pause after a frame that paces a mode, on the main thread. Input
+  // that arrives meanwhile is read by the window system as it comes (see
+  // the Windows version), even when the pause is part of a paint.
+  virtual void PauseAfterFrame(int ms) = 0;
   // Shows the window and reports its events until it is gone or an end was
   // requested; then returns.
   virtual void Run() = 0;

@@ -4,6 +4,8 @@
 #include "platform/headless/headless_gl_window.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace ui {
 
@@ -52,6 +54,7 @@ class HeadlessGLWindow : public GLWindow {
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   void Swap() override { ++TheGLWindow().swaps; }
+  void PauseAfterFrame(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   void Run() override;
   void Invalidate() override { ++headless::invalidations; }
   void RequestEnd() override { TheGLWindow().endRequested = true; }

@@ -19,7 +19,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "platform/linux/glx_context.h"
 #include "platform/linux/x11_gl_window.h"
@@ -77,6 +79,8 @@ class X11GLWindow : public GLWindow {
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   void Swap() override { glx::SwapCurrent(); }
+  // Our own loop reads X's events whenever it runs: a plain sleep.
+  void PauseAfterFrame(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   void Run() override;
   void Invalidate() override { Wake(invalidated_); }
   void RequestEnd() override { Wake(endRequested_); }

@@ -39,6 +39,7 @@ class Win32GLWindow : public GLWindow {
   int Width() const override { return ClientSize().right; }
   int Height() const override { return ClientSize().bottom; }
   void Swap() override { SwapBuffers(wglGetCurrentDC()); }
+  void PauseAfterFrame(int ms) override;
   void Run() override;
   void Invalidate() override { InvalidateRect(hwnd_, nullptr, FALSE); }
   void RequestEnd() override {
@@ -127,6 +128,19 @@ void Win32GLWindow::Run() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+}
+
+// The preview's paint never validates the window, so its thread never waits
+// for a message: Wine reads the X server's events (the keys) only while a
+// thread waits on its queue, and a key reached the pop-up 20 seconds late
+// (minutes under an emulator). Waiting on the queue instead of sleeping lets
+// the input in as it comes; the rest of the pause is slept, so the pace is
+// the same.
+void Win32GLWindow::PauseAfterFrame(int ms) {
+  const DWORD start = GetTickCount();
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(ms), QS_ALLINPUT);
+  const DWORD elapsed = GetTickCount() - start;
+  if (elapsed < static_cast<DWORD>(ms)) Sleep(static_cast<DWORD>(ms) - elapsed);
 }
 
 void Win32GLWindow::Release() {
