@@ -6,13 +6,6 @@
 # screen saver chosen (/NOSCREENSAVER) and remove the settings
 # (/REMOVESETTINGS). Every wait has a deadline.
 #
-# Where the kernel runs no 32-bit programs (no IA32 emulation: `wine` fails
-# with "Exec format error"), the same installer script is compiled for x64
-# and run by wine64 in a 64-bit prefix instead: the install, the entry, the
-# screen-saver choice and the uninstall are checked the same way (the saver
-# then goes to SysWOW64, as the 32-bit installer puts it on 64-bit Windows),
-# but the 32-bit saver itself cannot be started.
-#
 # usage: installer_e2e.sh <cpack> <Windows build folder> <wintool.exe>
 # environment: PRISMORA_E2E_KEEP=1   keep the work folder (installer, screenshots)
 set -uo pipefail
@@ -21,20 +14,8 @@ CPACK=$1
 BUILD=$(realpath "$2")
 WINTOOL_EXE=$(realpath "$3")
 WORK=$(mktemp -d /tmp/prismora-installer-e2e.XXXXXX)
-if wine --version >/dev/null 2>&1; then
-  export WINEARCH=win32
-  SYSTEM_DIR='C:\windows\system32' SYSTEM_DIR_UNIX=system32 X64=0
-else
-  WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-  [[ -x $WINE64 ]] || { echo "wine runs no programs here"; exit 1; }
-  # `wine` on the PATH, for timeout and the shared helpers too.
-  mkdir -p "$WORK/bin"
-  printf '#!/bin/sh\nexec "%s" "$@"\n' "$WINE64" >"$WORK/bin/wine"
-  chmod +x "$WORK/bin/wine"
-  export PATH=$WORK/bin:$PATH
-  export WINEARCH=win64
-  SYSTEM_DIR='C:\windows\SysWOW64' SYSTEM_DIR_UNIX=syswow64 X64=1
-fi
+PREFIX_ARCH=win32
+SYSTEM_DIR='C:\windows\system32' SYSTEM_DIR_UNIX=system32
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e_wine/wine_common.sh"
 
 UNINST_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Prismora'
@@ -96,7 +77,6 @@ test_silent_install() {
   size=$(($(value "$UNINST_KEY" EstimatedSize)))
   ((size >= scr_kib && size < 4 * scr_kib + 4096)) || { ok=0; fail "EstimatedSize $size KiB (the saver alone is $scr_kib)"; }
   ((ok)) && pass "the \"Apps & features\" entry: name, version, publisher, icon, size ($size KiB), uninstall strings"
-  ((X64)) && return 0
   local w
   w=$(timeout $((60 * SLOWDOWN)) wine "C:\\Program Files\\Prismora\\prismora-wallpaper.exe" --version 2>>"$WORK/wine.log" | tr -d '\r')
   [[ $w == *"$VERSION"* ]] && pass "the installed prismora-wallpaper.exe runs: $w" || fail "prismora-wallpaper.exe --version: '$w'"
@@ -176,16 +156,6 @@ INSTALLER=$WORK/cpack/prismora-$VERSION-win32.exe
 [[ -f $INSTALLER ]] && pass "cpack -G NSIS writes $(basename "$INSTALLER")" || { fail "no $INSTALLER"; exit 1; }
 /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/artifacts_test.py" installer "$INSTALLER" --version "$VERSION" ||
   fail "the installer's header"
-if ((X64)); then
-  log "no 32-bit programs on this kernel: the installer's script compiled for x64, run by wine64"
-  nsi=$(find "$WORK/cpack/_CPack_Packages" -name project.nsi | head -1)
-  sed "s|^OutFile .*|OutFile \"$WORK/installer64.exe\"|" "$nsi" >"$WORK/project64.nsi"
-  # x64.nsh's run-time test is constant there: its unused labels warn.
-  makensis -V1 "-XTarget amd64-unicode" "$WORK/project64.nsi" >>"$WORK/cpack.log" 2>&1 ||
-    { cat "$WORK/cpack.log"; echo "makensis for x64 failed"; exit 1; }
-  INSTALLER=$WORK/installer64.exe
-fi
-
 start_xvfb || { echo "could not start Xvfb"; exit 1; }
 log "display $DISPLAY, prefix $WINEPREFIX"
 timeout $((300 * SLOWDOWN)) wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
@@ -194,12 +164,7 @@ reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/nul
 
 if test_silent_install; then
   test_install_again
-  if ((X64)); then
-    log "SKIPPED: the installed 32-bit saver cannot start on this kernel; its settings are made up"
-    reg add 'HKCU\Software\Prismora' /v Speed /t REG_DWORD /d 25 /f >/dev/null
-  else
-    test_installed_saver_runs
-  fi
+  test_installed_saver_runs
   test_silent_uninstall
   test_other_saver_and_remove_settings
 fi
