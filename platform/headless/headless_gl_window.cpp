@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "platform/headless/headless.h"
+
 namespace ui {
 
 namespace headless {
@@ -54,6 +56,7 @@ class HeadlessGLWindow : public GLWindow {
   void Swap() override { ++TheGLWindow().swaps; }
   void Run() override;
   void Invalidate() override { ++headless::invalidations; }
+  void InvalidateAt(std::chrono::steady_clock::time_point when) override { TheGLWindow().paintAt = when; }
   void RequestEnd() override { TheGLWindow().endRequested = true; }
   void EndOnTerminationSignals() override { TheGLWindow().signalsInstalled = true; }
   void Release() override {
@@ -62,9 +65,25 @@ class HeadlessGLWindow : public GLWindow {
   }
 
  private:
+  void Paint() {
+    ++TheGLWindow().paints;
+    events_.GLWindowPaint();
+  }
+  void Wait(int ms);
+
   GLWindowEvents& events_;
   int width_ = 0, height_ = 0;
 };
+
+void HeadlessGLWindow::Wait(int ms) {
+  auto& r = TheGLWindow();
+  for (int i = 0; i < ms && !r.endRequested; ++i) {
+    headless::AdvanceTime(1);
+    if (!r.paintAt || *r.paintAt > Now()) continue;
+    r.paintAt.reset();
+    Paint();
+  }
+}
 
 void HeadlessGLWindow::Run() {
   auto& r = TheGLWindow();
@@ -73,7 +92,8 @@ void HeadlessGLWindow::Run() {
     if (r.endRequested) return;
     ++r.eventsPlayed;
     switch (e.kind) {
-      case headless::GLWindowEvent::Paint: events_.GLWindowPaint(); break;
+      case headless::GLWindowEvent::Paint: Paint(); break;
+      case headless::GLWindowEvent::Wait: Wait(e.a); break;
       case headless::GLWindowEvent::Key: events_.GLWindowKeyDown(e.a); break;
       case headless::GLWindowEvent::Resize:
         width_ = e.a;
