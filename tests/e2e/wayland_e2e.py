@@ -289,6 +289,135 @@ def test_layer_two_outputs(s):
     expect_store_untouched(s)
 
 
+def cpu_seconds(pid):
+    """User plus system CPU time of a process so far."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def cpu_share(p, seconds=3.0):
+    """The process's CPU time over `seconds` as a share of one core."""
+    start, cpu = time.monotonic(), cpu_seconds(p.pid)
+    wait_until(lambda: time.monotonic() - start >= seconds, "%g s of measuring" % seconds, timeout=seconds + 5)
+    return (cpu_seconds(p.pid) - cpu) / (time.monotonic() - start)
+
+
+def rate_lines(s, output, after=0):
+    """The frame-rate lines about `output` past byte `after` of the log."""
+    return [l for l in s.file("prismora.out")[after:].splitlines() if l.startswith("prismora: %s: " % output)]
+
+
+def quiet(s):
+    """True once the log has not grown for 1.5 s: no output draws (each
+    drawing one prints a line a second)."""
+    size, since = len(s.file("prismora.out")), time.monotonic()
+
+    def settled():
+        nonlocal size, since
+        now = len(s.file("prismora.out"))
+        if now != size:
+            size, since = now, time.monotonic()
+        return time.monotonic() - since > 1.5
+    wait_until(settled, "the frames to stop")
+
+
+def power_off(s, output):
+    """Turns the output's power off; False where the compositor cannot (the
+    headless backend of wlroots 0.15, Sway 1.7's, refuses: "Failed to commit
+    output" in its log, and the output stays on)."""
+    s.swaymsg("output", output, "dpms", "off")
+    try:
+        wait_until(lambda: not s.outputs()[output]["dpms"] or "Failed to commit output " + output in s.file("sway.log"),
+                   output + "'s power off")
+    except Failure:
+        return False
+    return not s.outputs()[output]["dpms"]
+
+
+def cover(s, output, how):
+    """A full-screen terminal (foot, opaque) on the output, or (how "global")
+    over every output."""
+    s.swaymsg("focus", "output", output)
+    # cat keeps the terminal open: the test user's shell is nologin.
+    foot = s.run_as_user(["env", "LC_ALL=C.UTF-8", "foot", "cat"], "foot.out")
+    wait_until(lambda: not alive(foot) or '"app_id": "foot"' in s.swaymsg("-t", "get_tree").stdout, "foot's window")
+    if not alive(foot):
+        raise Failure("foot ended:\n" + s.file("foot.out"))
+    s.swaymsg('[app_id="foot"]', "fullscreen", "enable", *([how] if how else []))
+    return foot
+
+
+def one_draws_other_not(s, p, drawing, still):
+    """The output `drawing` goes on moving and logging; `still` draws nothing."""
+    mark = len(s.file("prismora.out"))
+    wait_until(lambda: len(rate_lines(s, drawing, mark)) >= 1, "a frame-rate line of " + drawing)
+    mark = len(s.file("prismora.out"))
+    share = cpu_share(p)
+    moving_pattern(s, drawing, drawing + " beside " + still, p)
+    if rate_lines(s, still, mark) or len(rate_lines(s, drawing, mark)) < 2:
+        raise Failure("%s should draw and %s not:\n%s" % (drawing, still, s.file("prismora.out")[mark:]))
+    return share
+
+
+def test_layer_frames_follow_the_display(s):
+    """The wallpaper draws only what the compositor shows: an output that is
+    off or covered draws nothing while the other goes on; with both off, or
+    the desktop under a full-screen window, the process costs almost
+    nothing; shown again, its pattern moves on from where a 10 ms timer
+    would have put it."""
+    first, second = two_outputs(s)
+    started = time.monotonic()
+    p = s.prismora_run("--layer", "background")
+    for output in (first, second):
+        moving_pattern(s, output, output, p)
+    visible = cpu_share(p)
+    print("visible: %.1f%% of a core" % (100 * visible))
+    quiet_shares = []
+
+    if power_off(s, second):
+        print("%s off: %.1f%% of a core" % (second, 100 * one_draws_other_not(s, p, first, second)))
+        if not power_off(s, first):
+            raise Failure("%s could not be turned off" % first)
+        quiet(s)
+        quiet_shares.append(("both outputs off", cpu_share(p)))
+        for output in (first, second):
+            s.swaymsg("output", output, "dpms", "on")
+        moving_pattern(s, second, second + " back on", p)
+    else:
+        print("the compositor cannot turn an output off here: the power-off states are not tried")
+
+    foot = cover(s, second, None)
+    print("%s covered: %.1f%% of a core" % (second, 100 * one_draws_other_not(s, p, first, second)))
+    stop(foot)
+    moving_pattern(s, second, second + " uncovered", p)
+
+    foot = cover(s, first, "global")  # one full-screen window over both outputs
+    quiet(s)
+    quiet_shares.append(("covered by a full-screen window", cpu_share(p)))
+    stop(foot)
+
+    mark = len(s.file("prismora.out"))
+    moving_everywhere(s, first, first + " shown again", p)
+    moving_everywhere(s, second, second + " shown again", p)
+    line = wait_until(lambda: rate_lines(s, first, mark) and rate_lines(s, first, mark)[-1], "a line after the return")
+    wall = time.monotonic() - started
+    steps, elapsed = line.split("drift ")[1].split(" steps in ")
+    steps, elapsed = int(steps), float(elapsed.split()[0])
+    hidden = max(float(l.split("hidden ")[1].split()[0]) for l in rate_lines(s, first, mark))
+    print("shown again: %s (%.2f s since the start)" % (line, wall))
+    if abs(steps - elapsed / 0.01) > 1 or not wall - 3.0 <= elapsed <= wall:
+        raise Failure("drift steps %d in %.2f s of the pattern's clock, %.2f s since the start" % (steps, elapsed, wall))
+    if hidden < 1.5:
+        raise Failure("the log reports no hidden time after the cover: " + line)
+    for what, share in quiet_shares:
+        print("%s: %.2f%% of a core, %.2f%% of the visible CPU" % (what, 100 * share, 100 * share / visible))
+        if share >= 0.02 * visible:
+            raise Failure("%s: not under 2%% of the visible CPU" % what)
+    p.send_signal(signal.SIGTERM)
+    expect_status(s, p, 0, "SIGTERM")
+
+
 def test_layer_one_output(s):
     """--output NAME: that output only; the others stay as Sway leaves them."""
     first, second = two_outputs(s)
