@@ -18,12 +18,10 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_setup import DEADLINE, Failure, stop  # noqa: E402,F401  (the drivers take them from here too)
+
 WIDTH, HEIGHT = 1024, 768
-DEADLINE = 20.0  # seconds for anything to happen on a loaded machine
-
-
-class Failure(Exception):
-    pass
 
 
 def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
@@ -34,16 +32,6 @@ def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
             return value
         time.sleep(interval)
     raise Failure("timed out waiting for " + what)
-
-
-def stop(process):
-    if process and process.poll() is None:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
 
 
 class XServer:

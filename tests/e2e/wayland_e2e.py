@@ -14,19 +14,18 @@ Screenshots (grim -o OUTPUT) are kept in the output folder.
 import argparse
 import glob
 import os
-import shutil
 import signal
 import socket
 import struct
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from daemon_e2e import ensure_user  # noqa: E402
-from linux_e2e import DEADLINE, Failure, XServer, alive, changed_fraction, lit_fraction, stop, wait_until  # noqa: E402
+from e2e_setup import PlainUserHome  # noqa: E402
+from linux_e2e import (DEADLINE, Failure, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
+                       quiet, stop, wait_until)
 
 SWAY_CONFIG = """\
 xwayland disable
@@ -54,51 +53,19 @@ def read_ppm(data):
     return width, height, data[at + 1:at + 1 + 3 * width * height]
 
 
-class SwaySession:
+class SwaySession(PlainUserHome):
     """A headless Sway as the test's user, with its home and runtime folder,
     and the programs started, stopped by pid at the end."""
 
     def __init__(self, args):
+        super().__init__("prismora-wayland-e2e-", {"PRISMORA_FPS_LOG": "1"})
         self.args = args
-        self.root = os.geteuid() == 0
-        self.user = ensure_user() if self.root else None
-        self.home = tempfile.mkdtemp(prefix="prismora-wayland-e2e-")
-        os.chmod(self.home, 0o755)
         self.runtime = os.path.join(self.home, "runtime")
         os.mkdir(self.runtime, 0o700)
-        self.processes = []
-        self.env = {"HOME": self.home, "PATH": "/usr/bin:/bin:/usr/sbin:/sbin", "XDG_RUNTIME_DIR": self.runtime,
-                    "XDG_CONFIG_HOME": os.path.join(self.home, ".config"), "PRISMORA_FPS_LOG": "1"}
-        for passed in ("LSAN_OPTIONS", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LANG"):
-            if passed in os.environ:
-                self.env[passed] = os.environ[passed]
+        self.env["XDG_RUNTIME_DIR"] = self.runtime
         self.prismora = self.runnable(os.path.abspath(args.prismora))
         self.pointer_device = self.runnable(os.path.abspath(args.pointer_device))
         self.give_home()
-
-    # ---- the user ----
-
-    def as_user(self, argv):
-        if not self.root:
-            return argv
-        return ["setpriv", "--reuid=%d" % self.user.pw_uid, "--regid=%d" % self.user.pw_gid, "--init-groups"] + argv
-
-    def runnable(self, program):
-        """The program as the user can run it: where it is, or a copy in the
-        home when the build folder is closed to other users."""
-        if not self.root or subprocess.run(self.as_user(["test", "-x", program]), env=self.env).returncode == 0:
-            return program
-        copy = os.path.join(self.home, "bin", os.path.basename(program))
-        os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(program, copy)
-        os.chmod(copy, 0o755)
-        return copy
-
-    def give_home(self):
-        if self.root:
-            for folder, dirs, files in os.walk(self.home):
-                for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
-                    os.chown(name, self.user.pw_uid, self.user.pw_gid)
 
     # ---- Sway ----
 
@@ -122,13 +89,6 @@ class SwaySession:
             raise Failure("sway ended:\n" + self.file("sway.log"))
         self.env["WAYLAND_DISPLAY"], self.env["SWAYSOCK"] = found
         wait_until(lambda: self.swaymsg("-t", "get_outputs", check=False).returncode == 0, "Sway's IPC")
-
-    def file(self, name):
-        try:
-            with open(os.path.join(self.home, name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
 
     def swaymsg(self, *argv, check=True):
         r = subprocess.run(self.as_user(["swaymsg"] + list(argv)), env=self.env, capture_output=True, text=True,
@@ -174,21 +134,8 @@ class SwaySession:
 
     # ---- programs ----
 
-    def run_as_user(self, argv, output, stdin=None):
-        """A program as the user; what it prints goes to the file `output` in
-        the home (a pipe nobody reads would fill and stall it)."""
-        with open(os.path.join(self.home, output), "w") as out:
-            p = subprocess.Popen(self.as_user(argv), env=self.env, stdin=stdin, stdout=out, stderr=subprocess.STDOUT)
-        self.processes.append(p)
-        return p
-
     def prismora_run(self, *argv, output="prismora.out"):
         return self.run_as_user([self.prismora] + list(argv), output)
-
-    def close(self):
-        for p in reversed(self.processes):
-            stop(p)
-        shutil.rmtree(self.home, ignore_errors=True)
 
 
 def expect_status(s, p, code, what, output="prismora.out"):
@@ -289,37 +236,9 @@ def test_layer_two_outputs(s):
     expect_store_untouched(s)
 
 
-def cpu_seconds(pid):
-    """User plus system CPU time of a process so far."""
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def cpu_share(p, seconds=3.0):
-    """The process's CPU time over `seconds` as a share of one core."""
-    start, cpu = time.monotonic(), cpu_seconds(p.pid)
-    wait_until(lambda: time.monotonic() - start >= seconds, "%g s of measuring" % seconds, timeout=seconds + 5)
-    return (cpu_seconds(p.pid) - cpu) / (time.monotonic() - start)
-
-
 def rate_lines(s, output, after=0):
     """The frame-rate lines about `output` past byte `after` of the log."""
     return [l for l in s.file("prismora.out")[after:].splitlines() if l.startswith("prismora: %s: " % output)]
-
-
-def quiet(s):
-    """True once the log has not grown for 1.5 s: no output draws (each
-    drawing one prints a line a second)."""
-    size, since = len(s.file("prismora.out")), time.monotonic()
-
-    def settled():
-        nonlocal size, since
-        now = len(s.file("prismora.out"))
-        if now != size:
-            size, since = now, time.monotonic()
-        return time.monotonic() - since > 1.5
-    wait_until(settled, "the frames to stop")
 
 
 def power_off(s, output):
@@ -379,7 +298,7 @@ def test_layer_frames_follow_the_display(s):
         print("%s off: %.1f%% of a core" % (second, 100 * one_draws_other_not(s, p, first, second)))
         if not power_off(s, first):
             raise Failure("%s could not be turned off" % first)
-        quiet(s)
+        quiet(lambda: s.file("prismora.out"))
         quiet_shares.append(("both outputs off", cpu_share(p)))
         for output in (first, second):
             s.swaymsg("output", output, "dpms", "on")
@@ -393,7 +312,7 @@ def test_layer_frames_follow_the_display(s):
     moving_pattern(s, second, second + " uncovered", p)
 
     foot = cover(s, first, "global")  # one full-screen window over both outputs
-    quiet(s)
+    quiet(lambda: s.file("prismora.out"))
     quiet_shares.append(("covered by a full-screen window", cpu_share(p)))
     stop(foot)
 
