@@ -177,6 +177,27 @@ def hidden_seconds(lines):
     return max([float(l.split("hidden ")[1].split()[0]) for l in lines if "hidden " in l] or [0.0])
 
 
+def covered_draws_nothing(s, p, read_log, geometry, most, drawing_again):
+    """Covers the area `geometry` with a window: the program (its frame-rate
+    log read by read_log) must log no frame and take less than `most` of the
+    CPU it took uncovered; uncovered again, drawing_again() must see it draw,
+    and its next line report the time it spent hidden."""
+    visible = cpu_share(p, 2.0)
+    cover, _ = covering_window(s, geometry)
+    quiet(read_log)
+    mark = len(read_log())
+    covered = cpu_share(p, 2.0)
+    print("visible: %.1f%% of a core, covered: %.2f%%" % (100 * visible, 100 * covered))
+    if " fps" in read_log()[mark:] or covered >= most * visible:
+        raise Failure("covered, the program drew or took too much:\n" + read_log()[mark:])
+    stop(cover)
+    drawing_again()
+    lines = wait_until(lambda: [l for l in read_log()[mark:].splitlines() if " fps" in l], "a frame-rate line")
+    print(lines[0])
+    if hidden_seconds(lines) < 1.5:
+        raise Failure("no hidden time reported: " + lines[0])
+
+
 def viewable(s, window):
     return "IsViewable" in s.tool("xwininfo", "-id", window).stdout
 
@@ -302,20 +323,8 @@ def test_saver_covered(s):
     and costs almost nothing (its designed 10 ms timer goes on ticking, about
     1% of a core on this Xvfb); uncovered, it draws again at once."""
     p = start_saver(s, "saver.log")
-    visible = cpu_share(p, 2.0)
-    clock, _ = covering_window(s, "%dx%d+0+0" % (WIDTH, HEIGHT))
-    quiet(lambda: s.log("saver.log"))
-    mark = len(s.log("saver.log"))
-    covered = cpu_share(p, 2.0)
-    print("visible: %.1f%% of a core, covered: %.2f%%" % (100 * visible, 100 * covered))
-    if " fps" in s.log("saver.log")[mark:] or covered >= 0.05 * visible:
-        raise Failure("the covered saver drew:\n" + s.log("saver.log")[mark:])
-    stop(clock)
-    frames_go_on(s, p, 2)
-    line = wait_until(lambda: [l for l in s.log("saver.log")[mark:].splitlines() if " fps" in l], "a frame-rate line")
-    print(line[0])
-    if hidden_seconds(line) < 1.5:
-        raise Failure("no hidden time reported: " + line[0])
+    covered_draws_nothing(s, p, lambda: s.log("saver.log"), "%dx%d+0+0" % (WIDTH, HEIGHT), 0.05,
+                          lambda: frames_go_on(s, p, 2))
     s.xdotool("key", "space")
     expect_exit(p, 0, "key after the cover")
 
