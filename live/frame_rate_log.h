@@ -27,7 +27,7 @@ class FrameRateLog {
   void Frame(PaceTime now, const FramePacing& pacing);
   // Another measuring line ("prismora: " and the text), under the same switch.
   void Note(const std::string& text) const;
-  // The line Frame would print now, for tests: empty when none is due.
+  // The last line printed (empty before the first), for tests.
   const std::string& LastLine() const { return lastLine_; }
 
  private:
