@@ -8,7 +8,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "platform/linux/glx_context.h"
 #include "platform/linux/x11_gl_window.h"
@@ -34,8 +36,7 @@ class GlxSurface : public NativeSurface {
     context_ = glx::CreateContext(display, visual);
     if (visual) XFree(visual);
     XSync(display, False);
-    visibility_.Watch(display, window_, 0);
-    Fl::add_system_handler(&GlxSurface::OnEvent, this);
+    if (window_) Watch(display);
     // A failed choice leaves no context: later GL calls draw nothing.
     glx::MakeCurrent(display, window_, context_);
   }
@@ -49,7 +50,7 @@ class GlxSurface : public NativeSurface {
   void Swap() override { glx::SwapCurrent(); }
 
   void Release() override {
-    Fl::remove_system_handler(&GlxSurface::OnEvent);
+    Unwatch();
     if (context_) {
       glx::Release(fltk::TheDisplay(), context_);
       context_ = nullptr;
@@ -65,9 +66,27 @@ class GlxSurface : public NativeSurface {
   bool Seen() override { return window_ && visibility_.Seen(std::chrono::steady_clock::now()); }
 
  private:
+  // The surfaces that follow their visibility. FLTK removes a system
+  // handler by its function alone: one handler serves them all.
+  static std::vector<GlxSurface*>& Watching() {
+    static std::vector<GlxSurface*> surfaces;
+    return surfaces;
+  }
+  void Watch(Display* display) {
+    visibility_.Watch(display, window_, 0);
+    if (Watching().empty()) Fl::add_system_handler(&GlxSurface::OnEvent, nullptr);
+    Watching().push_back(this);
+  }
+  void Unwatch() {
+    auto& w = Watching();
+    const auto found = std::find(w.begin(), w.end(), this);
+    if (found == w.end()) return;
+    w.erase(found);
+    if (w.empty()) Fl::remove_system_handler(&GlxSurface::OnEvent);
+  }
   // Every event FLTK reads passes here first; FLTK goes on with it.
-  static int OnEvent(void* event, void* self) {
-    static_cast<GlxSurface*>(self)->visibility_.Note(*static_cast<const XEvent*>(event));
+  static int OnEvent(void* event, void*) {
+    for (GlxSurface* s : Watching()) s->visibility_.Note(*static_cast<const XEvent*>(event));
     return 0;
   }
 
