@@ -35,7 +35,7 @@ const char* const kPrismoraUsage =
     "  --algorithm N        pattern algorithm, 1 to 12; implies --no-random unless --random is given\n"
     "  --random             a random algorithm at each start\n"
     "  --no-random          the stored or given algorithm\n"
-    "  --delay MICROSECONDS time between frames, 0 to 1000000 (default 10000)\n"
+    "  --delay MICROSECONDS shortest time between frames, 0 to 1000000 (default 10000)\n"
     "  The settings store is read, never written; the options override it.\n"
     "\n"
     "  --help, -h           this text\n"

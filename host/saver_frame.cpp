@@ -6,14 +6,15 @@
 #include "engine/gradient.h"
 #include "live/live_frame.h"
 
-void DrawSaverFrame(ui::GLSurface& surface, const std::vector<ui::Rect>& viewports) {
+void DrawSaverFrame(ui::GLSurface& surface, const std::vector<ui::Rect>& viewports, live::FramePacing& pacing,
+                    live::PaceTime now) {
   if (viewports.size() <= 1) {
-    live::DrawLiveFrame(surface);
+    live::ClearAndDrawPacedPattern(Gradient::Pattern, pacing, now);
+    surface.Swap();
     return;
   }
   glClear(GL_COLOR_BUFFER_BIT);  // the whole window, gaps between monitors included
-  Gradient::DriftFrame(Gradient::Pattern);
-  Gradient::SweepFrame(Gradient::Pattern);
+  live::AdvanceMeshFrame(Gradient::Pattern, pacing, now);
   // The projection (aspect fixed at 1) does not depend on the viewport, so
   // each monitor only needs its own viewport for the same stretched mesh.
   // The mesh overfills its viewport a little, and software rasterisers let

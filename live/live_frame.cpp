@@ -4,10 +4,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "engine/gradient.h"
 
 namespace live {
@@ -42,6 +38,12 @@ void ClearAndDrawPattern(bool clearDepth) {
   Gradient::DrawFrame(Gradient::Pattern);
 }
 
+void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  AdvanceMeshFrame(s, pacing, now);
+  Gradient::SubmitMesh(s);
+}
+
 void DrawLiveFrame(ui::GLSurface& surface) {
   ClearAndDrawPattern(false);
   surface.Swap();
@@ -50,26 +52,6 @@ void DrawLiveFrame(ui::GLSurface& surface) {
 void DrawLiveFrame(ui::GLWindow& window, bool clearDepth) {
   ClearAndDrawPattern(clearDepth);
   window.Swap();
-}
-
-FrameRateLog::FrameRateLog() : start_(std::chrono::steady_clock::now()) {
-  const char* flag = std::getenv("PRISMORA_FPS_LOG");
-  enabled_ = flag && std::strcmp(flag, "1") == 0;
-}
-
-void FrameRateLog::Note(const std::string& text) const {
-  if (enabled_) std::fprintf(stderr, "prismora: %s\n", text.c_str());
-}
-
-void FrameRateLog::Frame() {
-  if (!enabled_) return;
-  ++frames_;
-  const auto now = std::chrono::steady_clock::now();
-  const double seconds = std::chrono::duration<double>(now - start_).count();
-  if (seconds < 1.0) return;
-  std::fprintf(stderr, "prismora: %.1f fps\n", frames_ / seconds);
-  frames_ = 0;
-  start_ = now;
 }
 
 }  // namespace live

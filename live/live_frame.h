@@ -1,15 +1,15 @@
 // The live pattern's OpenGL steps that every drawing window shares: the
 // projection (a 45 degree field of view with the aspect fixed at 1, so the
 // square mesh is stretched to the viewport), the surface set-up of a form,
-// and one frame. The windowing layer makes the contexts; these only make GL
+// and one frame (its pacing: frame_pacing.h). The windowing layer makes the contexts; these only make GL
 // calls on the context that is current. Below host/ and tools/, which both
 // draw the pattern, and above the windowing layer whose surfaces they use.
 #pragma once
 
-#include <chrono>
 #include <functional>
-#include <string>
 
+#include "engine/gradient.h"
+#include "live/frame_pacing.h"
 #include "platform/gl_window.h"
 #include "platform/ui.h"
 
@@ -40,25 +40,15 @@ void SetupWindowProjection(int width, int height);
 // mesh). The caller swaps.
 void ClearAndDrawPattern(bool clearDepth);
 
+// A paced frame of `s`: clear the colour buffer, bring the pattern to `now`
+// (AdvanceMeshFrame: the drift steps due, the sweep where anything moved),
+// draw the mesh. The caller swaps.
+void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now);
+
 // One frame of the live pattern on a form: clear the colour buffer,
 // DrawFrame, swap the buffers.
 void DrawLiveFrame(ui::GLSurface& surface);
 // The same on an embedded window; the preview also clears the depth buffer.
 void DrawLiveFrame(ui::GLWindow& window, bool clearDepth);
-
-// A frames-per-second line on stderr each second while the environment
-// variable PRISMORA_FPS_LOG is 1: a measuring aid that changes nothing else.
-class FrameRateLog {
- public:
-  FrameRateLog();
-  void Frame();
-  // Another measuring line ("prismora: " and the text), under the same switch.
-  void Note(const std::string& text) const;
-
- private:
-  bool enabled_;
-  int frames_ = 0;
-  std::chrono::steady_clock::time_point start_;
-};
 
 }  // namespace live

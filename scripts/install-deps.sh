@@ -32,6 +32,8 @@ packages=(
   # tests a headless Sway, grim for its screenshots and wtype for keys.
   libwayland-dev wayland-protocols libegl-dev
   sway grim wtype
+  # foot: an opaque full-screen window over the wallpaper in the pacing test.
+  foot
   # Distributables: lintian for the Debian package, makensis for the Windows
   # installer (cpack -G NSIS), pefile to read the PE header's ASLR and DEP
   # flags back, zip for the release's archive of prismora.scr.

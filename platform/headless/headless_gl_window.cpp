@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/headless/headless.h"
+
 namespace ui {
 
 namespace headless {
@@ -57,6 +59,7 @@ class HeadlessGLWindow : public GLWindow {
   void PauseAfterFrame(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   void Run() override;
   void Invalidate() override { ++headless::invalidations; }
+  void InvalidateAt(std::chrono::steady_clock::time_point when) override { TheGLWindow().paintAt = when; }
   void RequestEnd() override { TheGLWindow().endRequested = true; }
   void EndOnTerminationSignals() override { TheGLWindow().signalsInstalled = true; }
   void Release() override {
@@ -65,9 +68,25 @@ class HeadlessGLWindow : public GLWindow {
   }
 
  private:
+  void Paint() {
+    ++TheGLWindow().paints;
+    events_.GLWindowPaint();
+  }
+  void Wait(int ms);
+
   GLWindowEvents& events_;
   int width_ = 0, height_ = 0;
 };
+
+void HeadlessGLWindow::Wait(int ms) {
+  auto& r = TheGLWindow();
+  for (int i = 0; i < ms && !r.endRequested; ++i) {
+    headless::AdvanceTime(1);
+    if (!r.paintAt || *r.paintAt > Now()) continue;
+    r.paintAt.reset();
+    Paint();
+  }
+}
 
 void HeadlessGLWindow::Run() {
   auto& r = TheGLWindow();
@@ -76,7 +95,8 @@ void HeadlessGLWindow::Run() {
     if (r.endRequested) return;
     ++r.eventsPlayed;
     switch (e.kind) {
-      case headless::GLWindowEvent::Paint: events_.GLWindowPaint(); break;
+      case headless::GLWindowEvent::Paint: Paint(); break;
+      case headless::GLWindowEvent::Wait: Wait(e.a); break;
       case headless::GLWindowEvent::Key: events_.GLWindowKeyDown(e.a); break;
       case headless::GLWindowEvent::Resize:
         width_ = e.a;

@@ -19,6 +19,7 @@ namespace {
 // Kept as it is: the e2e tests and the tools that inspect the picture look
 // for windows of this class.
 constexpr char kGLWindowClass[] = "PrismoraPreviewClass";
+constexpr UINT_PTR kPaintTimer = 1;  // InvalidateAt's one-shot timer
 
 class Win32GLWindow;
 // One embedded window per process; its window procedure finds it here.
@@ -42,6 +43,10 @@ class Win32GLWindow : public GLWindow {
   void PauseAfterFrame(int ms) override;
   void Run() override;
   void Invalidate() override { InvalidateRect(hwnd_, nullptr, FALSE); }
+  void InvalidateAt(std::chrono::steady_clock::time_point when) override {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+    SetTimer(hwnd_, kPaintTimer, ms.count() > 0 ? static_cast<UINT>(ms.count()) : 0, nullptr);
+  }
   void RequestEnd() override {
     endRequested_ = true;
     PostMessageA(hwnd_, WM_DESTROY, 0, 0);
@@ -181,6 +186,11 @@ LRESULT Win32GLWindow::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCCREATE: return 1;  // no default processing
     case WM_KEYDOWN: events_.GLWindowKeyDown(static_cast<int>(wp)); return 0;
     case WM_SIZE: return OnSize(lp);
+    case WM_TIMER:
+      if (wp != kPaintTimer) return DefWindowProcA(hwnd, msg, wp, lp);
+      KillTimer(hwnd, kPaintTimer);
+      Invalidate();
+      return 0;
     // The modes on this window take no pointer input.
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

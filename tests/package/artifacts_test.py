@@ -24,21 +24,11 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(ok, what):
-    print(("PASS: " if ok else "FAIL: ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
-def run(*argv, **kw):
-    return subprocess.run(list(argv), capture_output=True, text=True, timeout=kw.pop("timeout", 600), **kw)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from e2e_setup import check, failures, run  # noqa: E402
 
 
 # ---- ELF ----
