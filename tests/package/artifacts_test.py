@@ -118,7 +118,7 @@ def check_pe(bits, programs):
 def check_installer(path, version):
     import pefile
     name = os.path.basename(path)
-    check(name == "prismora-%s-win32.exe" % version, "the installer's name: " + name)
+    check(name == "prismora-%s-setup.exe" % version, "the installer's name: " + name)
     pe = pefile.PE(path)
     flags = pe.OPTIONAL_HEADER.DllCharacteristics
     check(flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"] and
