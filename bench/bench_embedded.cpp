@@ -7,10 +7,12 @@
 // and the CPU time per frame of the program and of the X server (which copies
 // each frame of Mesa's software renderer to the screen), from /proc.
 // The saver also in the per-pixel view ("Pixels" stored), each pixel on
-// Mesa's software renderer. Beside them the animated wallpaper on Wayland (--layer background) in a
-// headless Sway of each size (pixman renderer, run as the e2e tests' plain
+// Mesa's software renderer. Beside them the animated wallpaper on Wayland
+// (--layer background) in a headless Sway of each size (pixman renderer, run as the e2e tests' plain
 // user when the benchmark runs as root, with a runtime folder of its own);
-// there the compositor's CPU takes the X server's column.
+// there the compositor's CPU takes the X server's column. And the wallpaper's
+// CPU per second visible and hidden: under a full-screen window (foot), the
+// compositor asks for no frame.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -121,17 +123,27 @@ struct Measurement {
   double fps = 0, cpuMsPerFrame = 0, serverCpuMsPerFrame = 0;
 };
 
-// The fps lines the program printed after `skip` bytes of its stderr file.
+// The fps lines the program printed after `skip` bytes of its stderr file
+// ("prismora: 99.8 fps: ...", or with an output's name before the rate).
 std::vector<double> FrameRates(const std::string& path, size_t skip) {
   std::ifstream f(path);
   f.seekg(static_cast<std::streamoff>(skip));
   std::vector<double> rates;
   std::string line;
   while (std::getline(f, line)) {
-    double fps = 0;
-    if (std::sscanf(line.c_str(), "prismora: %lf fps", &fps) == 1) rates.push_back(fps);
+    const size_t fps = line.find(" fps: ");
+    const size_t number = line.rfind(' ', fps == std::string::npos ? 0 : fps - 1);
+    if (line.rfind("prismora: ", 0) == 0 && fps != std::string::npos && number != std::string::npos)
+      rates.push_back(std::atof(line.c_str() + number + 1));
   }
   return rates;
+}
+
+// The process's CPU over `seconds`, as a share of one core.
+double CpuShare(pid_t pid, double seconds) {
+  const double cpu0 = CpuSeconds(pid);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  return (CpuSeconds(pid) - cpu0) / seconds;
 }
 
 void RemoveFolder(const std::string& path) {
@@ -263,6 +275,37 @@ struct Compositor {
     return false;
   }
 
+  std::vector<std::string> Env(std::vector<std::string> more = {}) const {
+    more.insert(more.end(), {"DISPLAY", "HOME=" + home, "WAYLAND_DISPLAY=" + display, "XDG_RUNTIME_DIR=" + runtime,
+                             "LC_ALL=C.UTF-8", "SWAYSOCK=" + IpcSocket()});
+    return more;
+  }
+
+  std::string IpcSocket() const {
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::directory_iterator(runtime, ignored))
+      if (e.path().filename().string().rfind("sway-ipc.", 0) == 0) return e.path().string();
+    return "";
+  }
+
+  // A command as the compositor's user in its session; true on status 0.
+  bool Call(const std::vector<std::string>& argv) const {
+    int status = 0;
+    return waitpid(Spawn(AsUser(argv), Env(), -1), &status, 0) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+  // A terminal (foot) full screen over every output; its pid, or -1.
+  pid_t CoverEverything() const {
+    const pid_t foot = Spawn(AsUser({"foot", "cat"}), Env(), -1);
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (Clock::now() < deadline && waitpid(foot, nullptr, WNOHANG) == 0) {
+      if (Call({"swaymsg", "[app_id=\"foot\"]", "fullscreen", "enable", "global"})) return foot;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    Stop(foot);
+    return -1;
+  }
+
   ~Compositor() {
     Stop(pid);
     if (!home.empty()) RemoveFolder(home);
@@ -293,6 +336,37 @@ void RunLayer(benchmark::State& state) {
   state.counters["cpu_percent"] = m.fps * m.cpuMsPerFrame / 10.0;
 }
 
+// The wallpaper's CPU per second, visible, then under a full-screen window.
+void RunLayerHidden(benchmark::State& state) {
+  Compositor c;
+  if (!c.Start(1024, 768)) {
+    state.SkipWithError(c.error.c_str());
+    return;
+  }
+  double visible = 0, hidden = 0;
+  for (auto _ : state) {
+    const int log = open((c.home + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t p = Spawn(c.AsUser({PRISMORA_BINARY, "--layer", "background"}),
+                          c.Env({"XDG_CONFIG_HOME=" + c.home + "/.config"}), log);
+    ::close(log);
+    std::this_thread::sleep_for(std::chrono::duration<double>(kWarmUpSeconds));
+    visible = CpuShare(p, kMeasureSeconds);
+    const pid_t cover = c.CoverEverything();
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // the frames already asked for
+    hidden = CpuShare(p, kMeasureSeconds);
+    const bool running = waitpid(p, nullptr, WNOHANG) == 0;
+    Stop(cover);
+    Stop(p);
+    if (!running || cover < 0) {
+      state.SkipWithError(running ? "foot did not cover the desktop" : "the program did not run");
+      return;
+    }
+    state.SetIterationTime(2 * kMeasureSeconds);
+  }
+  state.counters["cpu_percent_visible"] = 100 * visible;
+  state.counters["cpu_percent_hidden"] = 100 * hidden;
+}
+
 void Run(benchmark::State& state, const char* mode, bool pixels = false) {
   const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   XServer x;
@@ -319,6 +393,7 @@ void BM_EmbeddedRoot(benchmark::State& state) { Run(state, "--root"); }
 void BM_Saver(benchmark::State& state) { Run(state, "/s"); }
 void BM_SaverPixels(benchmark::State& state) { Run(state, "/s", true); }
 void BM_LayerBackground(benchmark::State& state) { RunLayer(state); }
+void BM_LayerVisibleThenHidden(benchmark::State& state) { RunLayerHidden(state); }
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Args({1024, 768})->Args({1920, 1080})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -330,3 +405,4 @@ BENCHMARK(BM_EmbeddedRoot)->Apply(Sizes);
 BENCHMARK(BM_Saver)->Apply(Sizes);
 BENCHMARK(BM_SaverPixels)->Apply(Sizes);
 BENCHMARK(BM_LayerBackground)->Apply(Sizes);
+BENCHMARK(BM_LayerVisibleThenHidden)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

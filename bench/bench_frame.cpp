@@ -11,6 +11,9 @@
 // threads included, as Mesa's software renderer is the GPU here), and the
 // CPU the drawing thread spends to issue a frame, the renderer's work left
 // out. Skips with a message when there is no display.
+// Before X11's headers, whose macros (Always) the pacing's names would meet.
+#include "live/pattern_view.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <GL/glx.h>
@@ -26,7 +29,6 @@
 #include <utility>
 
 #include "engine/gradient.h"
-#include "live/pattern_view.h"
 
 namespace {
 

@@ -5,8 +5,11 @@
 # changes floating-point evaluation (-ffp-contract=off and the SSE set-up stay
 # as the top-level file sets them).
 if(WIN32)
-  # --high-entropy-va is for 64-bit images only; this build is 32-bit.
   add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # ASLR over the whole 64-bit address space (64-bit images only).
+    add_link_options(-Wl,--high-entropy-va)
+  endif()
   return()
 endif()
 

@@ -6,11 +6,15 @@ include(GNUInstallDirs)
 
 if(WIN32)
   # prismora.scr, prismora-wallpaper.exe, the README and the licence side by
-  # side (as .txt, which Windows opens); the installer places them.
+  # side (as .txt, which Windows opens): what each build's zip holds. The
+  # installer, made from the 32-bit build, places them, and carries the
+  # 64-bit build's programs too (installer.cmake).
   install(TARGETS prismora prismora-wallpaper RUNTIME DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-  include(${CMAKE_CURRENT_LIST_DIR}/installer.cmake)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    include(${CMAKE_CURRENT_LIST_DIR}/installer.cmake)
+  endif()
   return()
 endif()
 

@@ -8,6 +8,7 @@
 
 #include "engine/gradient.h"
 #include "host/saver_frame.h"
+#include "live/live_frame.h"
 #include "live/pattern_view.h"
 #include "platform/password_hooks.h"
 #include "settings/settings.h"
@@ -41,7 +42,8 @@ TForm1::TForm1(Settings::RegistryBackend& store, std::string defaultFolder)
     : ui::Form(Form1Design()),
       Timer(*this, kFrameIntervalMs, true),
       store_(store),
-      defaultFolder_(std::move(defaultFolder)) {
+      defaultFolder_(std::move(defaultFolder)),
+      pacing_(ui::Now()) {
   Timer.OnTimer = [this] { TimerTimer(); };
 }
 
@@ -63,6 +65,7 @@ void TForm1::FormCreate() {
   layout_ = LayOutSaver(ui::Desktop());
   SetBounds(layout_.window);
   Gradient::InitPattern(Gradient::Pattern, kGridColumns, kGridRows);
+  pacing_ = live::FramePacing(ui::Now());  // the pattern's clock starts with it
   StartCursor = ui::CursorPos();
   ui::SetScreenSaverRunning(true);
   ui::ShowCursor(false);
@@ -83,8 +86,12 @@ void TForm1::FormShow() {
 void TForm1::TimerTimer() {
   // Ticks that were already due when the window went away draw nothing.
   if (Freed() || !Surface) return;
-  DrawSaverFrame(*Surface, layout_.viewports);
-  frameRateLog_.Frame();
+  // Nor does a frame nobody would see: no sweep, no drawing. The drift
+  // catches up at the next frame that is seen.
+  if (!Surface->Seen()) return;
+  const live::PaceTime now = ui::Now();
+  DrawSaverFrame(*Surface, layout_.viewports, pacing_, now);
+  frameRateLog_.Frame(now, pacing_);
 }
 
 // The event's coordinates are not used: the cursor position is read again.

@@ -1,16 +1,19 @@
 // Module Unit1: the full-screen saver window TForm1. It covers every monitor
 // (one window over the desktop, the whole pattern on each monitor), hides the
 // cursor, tells the system that a screen saver runs and draws a
-// frame of the live pattern every 10 ms; a key, or the mouse moving more than
-// 15 pixels along either axis from where it stood, asks the password check
-// whether the saver may end. Written against ui.h only.
+// frame of the live pattern on each tick of a 10 ms timer while the frame can
+// be seen (nothing while the window is covered or the display is off; the
+// drift keeps its 10 ms clock meanwhile); a key, or the mouse moving more
+// than 15 pixels along either axis from where it stood, asks the password
+// check whether the saver may end. Written against ui.h only.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "live/live_frame.h"
 #include "host/saver_layout.h"
+#include "live/frame_pacing.h"
+#include "live/frame_rate_log.h"
 #include "platform/ui.h"
 #include "settings/registry.h"
 
@@ -48,6 +51,7 @@ class TForm1 : public ui::Form {
 
   Settings::RegistryBackend& store_;
   std::string defaultFolder_;
+  live::FramePacing pacing_;
   live::FrameRateLog frameRateLog_;
   SaverLayout layout_;
 };

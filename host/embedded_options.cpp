@@ -39,7 +39,7 @@ const char* const kPrismoraUsage =
     "                       (OpenGL 2.0; without it the mesh, with one line on stderr)\n"
     "  --mesh               the smooth-shaded mesh of the 120 x 90 grid (default: the stored setting,\n"
     "                       \"Per Pixel\" in the settings window)\n"
-    "  --delay MICROSECONDS time between frames, 0 to 1000000 (default 10000)\n"
+    "  --delay MICROSECONDS shortest time between frames, 0 to 1000000 (default 10000)\n"
     "  The settings store is read, never written; the options override it.\n"
     "\n"
     "  --help, -h           this text\n"

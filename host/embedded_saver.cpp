@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "live/live_frame.h"
 #include "live/pattern_view.h"
 #include "settings/settings.h"
 
@@ -45,7 +46,7 @@ void InitPicture(Gradient::PatternState& s, const PatternChoice& choice) {
 }
 
 EmbeddedSaver::EmbeddedSaver(int32_t delayMicroseconds)
-    : delayMicroseconds_(delayMicroseconds), window_(ui::CreateGLWindow(*this)) {}
+    : window_(ui::CreateGLWindow(*this)), pacing_(ui::Now(), std::chrono::microseconds(delayMicroseconds)) {}
 
 namespace {
 
@@ -69,21 +70,20 @@ int EmbeddedSaver::Run(uint32_t target) {
   if (r != ui::GLWindowResult::Created) return CannotDraw(r, target);
   window_->EndOnTerminationSignals();
   live::SetupWindowProjection(window_->Width(), window_->Height());
-  // With no delay each frame asks for the next one (GLWindowPaint).
-  if (delayMicroseconds_ > 0)
-    pacer_.Start(std::chrono::microseconds(delayMicroseconds_), [this] { window_->Invalidate(); });
-  else
-    window_->Invalidate();
+  window_->Invalidate();
   window_->Run();
-  pacer_.Stop();
   window_->Release();
   return 0;
 }
 
+// Every paint draws (an exposed window needs its picture again); each asks
+// for the next at the pacing's time.
 void EmbeddedSaver::GLWindowPaint() {
-  live::DrawLiveFrame(*window_, false);
-  frameRateLog_.Frame();
-  if (delayMicroseconds_ <= 0) window_->Invalidate();
+  const live::PaceTime now = ui::Now();
+  live::ClearAndDrawPacedPattern(Gradient::Pattern, pacing_, now);
+  window_->Swap();
+  frameRateLog_.Frame(now, pacing_);
+  window_->InvalidateAt(*pacing_.NextFrameAt());
 }
 
 // The projection's aspect is fixed: the new viewport stretches the pattern

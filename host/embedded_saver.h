@@ -3,7 +3,9 @@
 // through the windowing layer's embedded GL window. It reads the settings
 // store but never writes it, takes no input, hides no cursor and sets no
 // screen-saver flag; it ends when the window goes or on SIGTERM, SIGINT or
-// SIGHUP, releasing its GL context first.
+// SIGHUP, releasing its GL context first. Its frames come --delay apart
+// while the window can be seen (the window paints nothing otherwise), with
+// the drift caught up to its 10 ms clock.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +14,8 @@
 
 #include "engine/gradient.h"
 #include "host/embedded_options.h"
-#include "host/frame_pacer.h"
-#include "live/live_frame.h"
+#include "live/frame_pacing.h"
+#include "live/frame_rate_log.h"
 #include "platform/gl_window.h"
 #include "settings/registry.h"
 
@@ -56,9 +58,8 @@ class EmbeddedSaver : public ui::GLWindowEvents {
   ui::GLWindow& Window() { return *window_; }
 
  private:
-  int32_t delayMicroseconds_;
   std::unique_ptr<ui::GLWindow> window_;
-  FramePacer pacer_;
+  live::FramePacing pacing_;
   live::FrameRateLog frameRateLog_;
 };
 

@@ -1,12 +1,11 @@
 // The layer-shell mode's pictures per output, frames and input rule.
 #include "host/layer_saver.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
-#include "live/pattern_view.h"
+#include "live/live_frame.h"
 #include "platform/password_hooks.h"
+#include "platform/ui.h"
 
 namespace layered {
 
@@ -17,6 +16,12 @@ bool PointerTravel::TooFar(double x, double y) {
     return false;
   }
   return std::fabs(x - *x0_) > tolerance_ || std::fabs(y - *y0_) > tolerance_;
+}
+
+OutputPicture::OutputPicture(const embedded::PatternChoice& choice, const std::string& name,
+                             int32_t delayMicroseconds)
+    : pacing(ui::Now(), std::chrono::microseconds(delayMicroseconds), live::FrameRequests::FromDisplay), log(name) {
+  embedded::InitPicture(*pattern, choice);
 }
 
 LayerSaver::LayerSaver(const embedded::PatternChoice& choice, int32_t delayMicroseconds, uint32_t processId)
@@ -32,45 +37,43 @@ ui::LayerResult LayerSaver::Open(const ui::LayerRequest& request) {
 
 void LayerSaver::Run() {
   window_->EndOnTerminationSignals();
-  // With no delay each frame asks for the next one (LayerSurfacePaint).
-  if (delayMicroseconds_ > 0)
-    pacer_.Start(std::chrono::microseconds(delayMicroseconds_), [this] { window_->Invalidate(); });
-  else
-    window_->Invalidate();
   window_->Run();
-  pacer_.Stop();
   window_->Release();
 }
 
+// The picture and its pattern's clock start with the first size.
 void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int width, int height) {
-  sizes_[output] = Size{width, height};
-  frameRateLog_.Note(name + ": drawn at " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
-  if (pictures_.count(output)) return;
-  // Value-initialised: the engine's record starts at zero, as the
-  // process-wide one does.
-  auto picture = std::make_unique<Gradient::PatternState>();
-  embedded::InitPicture(*picture, choice_);
-  pictures_[output] = std::move(picture);
+  log_.Note(name + ": drawn at " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+  auto picture = pictures_.find(output);
+  if (picture == pictures_.end())
+    picture = pictures_.try_emplace(output, choice_, name, delayMicroseconds_).first;
+  picture->second.width = width;
+  picture->second.height = height;
+}
+
+void LayerSaver::LayerSurfaceFrameWanted(int output) {
+  if (const auto picture = pictures_.find(output); picture != pictures_.end()) picture->second.pacing.DisplayAsks();
+}
+
+std::optional<std::chrono::steady_clock::time_point> LayerSaver::LayerSurfaceNextPaint(int output) {
+  const auto picture = pictures_.find(output);
+  if (picture == pictures_.end()) return std::nullopt;
+  return picture->second.pacing.NextFrameAt();
 }
 
 // One context draws every output's surface: the viewport and projection are
 // the context's, so each surface sets its own before its frame.
 void LayerSaver::LayerSurfacePaint(int output) {
-  const auto picture = pictures_.find(output);
-  if (picture == pictures_.end()) return;
-  const Size& size = sizes_[output];
-  live::SetupWindowProjection(size.width, size.height);
-  glClear(GL_COLOR_BUFFER_BIT);
-  live::DrawPatternFrame(*picture->second);
-  // The rate of one output (the first), as every output gets the same ticks.
-  if (picture == pictures_.begin()) frameRateLog_.Frame();
-  if (delayMicroseconds_ <= 0) window_->Invalidate();
+  const auto found = pictures_.find(output);
+  if (found == pictures_.end()) return;
+  OutputPicture& picture = found->second;
+  const live::PaceTime now = ui::Now();
+  live::SetupWindowProjection(picture.width, picture.height);
+  live::ClearAndDrawPacedPattern(*picture.pattern, picture.pacing, now);
+  picture.log.Frame(now, picture.pacing);
 }
 
-void LayerSaver::LayerSurfaceGone(int output) {
-  pictures_.erase(output);
-  sizes_.erase(output);
-}
+void LayerSaver::LayerSurfaceGone(int output) { pictures_.erase(output); }
 
 void LayerSaver::LayerKeyDown() {
   if (takesInput_) EndByInput();

@@ -4,6 +4,9 @@
 // wallpaper (--layer, no input) and the saver (/s: the overlay layer, ended
 // by a key, a button, or the pointer moving more than 15 pixels along either
 // axis from where it first entered). The settings are read, never written.
+// Each output's frames are paced on their own: drawn when the compositor
+// asks for one and --delay has passed, with the drift caught up to its
+// 10 ms clock, so an output that nothing shows costs nothing.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +18,8 @@
 
 #include "engine/gradient.h"
 #include "host/embedded_saver.h"
-#include "host/frame_pacer.h"
-#include "live/live_frame.h"
+#include "live/frame_pacing.h"
+#include "live/frame_rate_log.h"
 #include "platform/layer_window.h"
 
 namespace layered {
@@ -35,6 +38,18 @@ class PointerTravel {
   std::optional<double> x0_, y0_;
 };
 
+// One output's picture: its pattern, its drawable's size, its pacing and
+// its frame-rate log.
+struct OutputPicture {
+  OutputPicture(const embedded::PatternChoice& choice, const std::string& name, int32_t delayMicroseconds);
+  // Value-initialised: the engine's record starts at zero, as the
+  // process-wide one does.
+  std::unique_ptr<Gradient::PatternState> pattern = std::make_unique<Gradient::PatternState>();
+  int width = 1, height = 1;
+  live::FramePacing pacing;
+  live::FrameRateLog log;
+};
+
 class LayerSaver : public ui::LayerEvents {
  public:
   // Seeds the generator once (the clock and the process id); each output's
@@ -48,6 +63,8 @@ class LayerSaver : public ui::LayerEvents {
   void Run();
 
   void LayerSurfaceSized(int output, const std::string& name, int width, int height) override;
+  void LayerSurfaceFrameWanted(int output) override;
+  std::optional<std::chrono::steady_clock::time_point> LayerSurfaceNextPaint(int output) override;
   void LayerSurfacePaint(int output) override;
   void LayerSurfaceGone(int output) override;
   void LayerKeyDown() override;
@@ -56,13 +73,10 @@ class LayerSaver : public ui::LayerEvents {
 
   ui::LayerWindow& Window() { return *window_; }
   // The outputs' pictures now, for tests.
-  const std::map<int, std::unique_ptr<Gradient::PatternState>>& Pictures() const { return pictures_; }
+  const std::map<int, OutputPicture>& Pictures() const { return pictures_; }
   bool EndedByInput() const { return endedByInput_; }
 
  private:
-  struct Size {
-    int width = 1, height = 1;
-  };
   void EndByInput();
 
   embedded::PatternChoice choice_;
@@ -70,11 +84,9 @@ class LayerSaver : public ui::LayerEvents {
   bool takesInput_ = false;
   bool endedByInput_ = false;
   std::unique_ptr<ui::LayerWindow> window_;
-  std::map<int, std::unique_ptr<Gradient::PatternState>> pictures_;
-  std::map<int, Size> sizes_;
+  std::map<int, OutputPicture> pictures_;
   PointerTravel pointer_;
-  FramePacer pacer_;
-  live::FrameRateLog frameRateLog_;
+  live::FrameRateLog log_;  // for the notes
 };
 
 }  // namespace layered

@@ -30,7 +30,7 @@ class PreviewWindow : public ui::GLWindowEvents {
   // Paint, then the pause that paces the preview.
   void GLWindowPaint() override {
     live::DrawLiveFrame(*window_, true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(funcs::kPreviewFrameMs));
+    window_->PauseAfterFrame(funcs::kPreviewFrameMs);
   }
   void GLWindowKeyDown(int /*key*/) override {
     funcs::StopRequested = CheckSaverPassword(window_->Handle());

@@ -7,13 +7,15 @@
 #include "live/live_frame.h"
 #include "live/pattern_view.h"
 
-void DrawSaverFrame(ui::GLSurface& surface, const std::vector<ui::Rect>& viewports) {
+void DrawSaverFrame(ui::GLSurface& surface, const std::vector<ui::Rect>& viewports, live::FramePacing& pacing,
+                    live::PaceTime now) {
   if (viewports.size() <= 1) {
-    live::DrawLiveFrame(surface);
+    live::ClearAndDrawPacedPattern(Gradient::Pattern, pacing, now);
+    surface.Swap();
     return;
   }
   glClear(GL_COLOR_BUFFER_BIT);  // the whole window, gaps between monitors included
-  live::AdvancePattern(Gradient::Pattern);
+  live::AdvancePacedPattern(Gradient::Pattern, pacing, now);
   // The projection (aspect fixed at 1) does not depend on the viewport, so
   // each monitor only needs its own viewport for the same stretched mesh
   // (or the pixels of a picture of its own size).

@@ -4,7 +4,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-
 #include "engine/gradient.h"
 #include "live/pattern_view.h"
 
@@ -38,6 +37,12 @@ void SetupWindowProjection(int width, int height) {
 void ClearAndDrawPattern(bool clearDepth) {
   glClear(clearDepth ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
   DrawPatternFrame(Gradient::Pattern);
+}
+
+void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  AdvancePacedPattern(s, pacing, now);
+  DrawPattern(s);
 }
 
 void DrawLiveFrame(ui::GLSurface& surface) {

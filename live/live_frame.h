@@ -1,15 +1,15 @@
 // The live pattern's OpenGL steps that every drawing window shares: the
 // projection (a 45 degree field of view with the aspect fixed at 1, so the
 // square mesh is stretched to the viewport), the surface set-up of a form,
-// and one frame. The windowing layer makes the contexts; these only make GL
+// and one frame (its pacing: frame_pacing.h). The windowing layer makes the contexts; these only make GL
 // calls on the context that is current. Below host/ and tools/, which both
 // draw the pattern, and above the windowing layer whose surfaces they use.
 #pragma once
 
 #include <functional>
-#include <string>
 
-#include "live/frame_rate_log.h"
+#include "engine/gradient.h"
+#include "live/frame_pacing.h"
 #include "platform/gl_window.h"
 #include "platform/ui.h"
 
@@ -40,6 +40,11 @@ void SetupWindowProjection(int width, int height);
 // (pattern_view.h: drift, sweep and mesh, or drift and pixels). The caller
 // swaps.
 void ClearAndDrawPattern(bool clearDepth);
+
+// A paced frame of `s`: clear the colour buffer, bring the pattern to `now`
+// (the drift steps due; for the mesh the sweep where anything moved), draw
+// it in the view in use. The caller swaps.
+void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now);
 
 // One frame of the live pattern on a form: clear the colour buffer,
 // DrawFrame, swap the buffers.

@@ -40,6 +40,13 @@ void AdvancePattern(Gradient::PatternState& s) {
   if (PatternViewInUse() == PatternView::Mesh) Gradient::SweepFrame(s);
 }
 
+void AdvancePacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now) {
+  if (PatternViewInUse() == PatternView::Mesh)
+    AdvanceMeshFrame(s, pacing, now);
+  else
+    AdvanceDrift(s, pacing, now);
+}
+
 void DrawPattern(Gradient::PatternState& s) {
   if (PatternViewInUse() == PatternView::Pixels) {
     std::string why;

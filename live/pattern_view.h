@@ -9,6 +9,7 @@
 #pragma once
 
 #include "engine/gradient.h"
+#include "live/frame_pacing.h"
 
 namespace live {
 
@@ -20,8 +21,11 @@ PatternView PatternViewInUse();
 
 // A frame's work before drawing: the drift, and for the mesh the sweep.
 void AdvancePattern(Gradient::PatternState& s);
+// The same for a paced frame drawn at `now`: the drift steps due, and for
+// the mesh the sweep where anything moved (frame_pacing.h).
+void AdvancePacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now);
 // s into the current viewport (the model-view matrix current, as the mesh
-// expects); may be called for several viewports after one AdvancePattern.
+// expects); may be called for several viewports after one Advance.
 void DrawPattern(Gradient::PatternState& s);
 // One frame of s: AdvancePattern, then DrawPattern (DrawFrame, for the mesh).
 void DrawPatternFrame(Gradient::PatternState& s);

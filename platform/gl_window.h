@@ -3,10 +3,13 @@
 // screen-saver daemon's window) or over the whole screen, with its own event
 // loop. The modes that use it (the preview, the daemon's hack mode) are written
 // once in host/ on this interface; each platform only makes the OS calls and
-// reports paint, key, size and gone events back. One per process, driven from
-// the main thread, except for the two calls marked as safe from anywhere.
+// reports paint, key, size and gone events back. A window that cannot be
+// seen (covered, unmapped, its monitor off: as far as the platform can tell)
+// reports no paint until it can. One per process, driven from the main
+// thread, except for the two calls marked as safe from anywhere.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -64,12 +67,19 @@ class GLWindow {
   virtual int Height() const = 0;
   // Swaps the buffers of the current drawable.
   virtual void Swap() = 0;
+  // The pause after a frame that paces a mode, on the main thread. Input
+  // that arrives meanwhile is read by the window system as it comes (see
+  // the Windows version), even when the pause is part of a paint.
+  virtual void PauseAfterFrame(int ms) = 0;
   // Shows the window and reports its events until it is gone or an end was
   // requested; then returns.
   virtual void Run() = 0;
   // Asks for a paint; pending requests make one paint. Safe from any thread
   // and from a signal handler.
   virtual void Invalidate() = 0;
+  // Asks for a paint at `when` (on the clock of ui::Now; a time past: at
+  // once), from the main thread; a later call replaces an earlier one.
+  virtual void InvalidateAt(std::chrono::steady_clock::time_point when) = 0;
   // Asks Run to return. Safe from any thread and from a signal handler.
   virtual void RequestEnd() = 0;
   // From now on SIGTERM, SIGINT and SIGHUP request the end (where the

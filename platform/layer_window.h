@@ -3,12 +3,16 @@
 // one GL context, made and dropped as outputs come and go. The modes that use
 // it (the animated wallpaper --layer, the saver /s) are written once in host/;
 // the platform only makes the compositor and EGL calls and reports outputs,
-// frames and input back. One per process, driven from the main thread, except
-// for the calls marked as safe from anywhere. Where the program is built
-// without Wayland, Open answers NotBuilt.
+// frames and input back. A surface is drawn only when the compositor asks
+// for its next frame (wl_surface.frame), so one that nothing shows (covered,
+// on an output whose power is off) costs nothing. One per process, driven
+// from the main thread, except for the calls marked as safe from anywhere.
+// Where the program is built without Wayland, Open answers NotBuilt.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +47,17 @@ class LayerEvents {
   // size or scale): width and height in buffer pixels. The context is
   // current on it. `name` is the output's, as the compositor calls it.
   virtual void LayerSurfaceSized(int output, const std::string& name, int width, int height) = 0;
-  // The output's surface needs a frame; the context is current on it and
-  // the platform swaps after.
+  // The compositor will show the output's next frame: the last one was
+  // shown (its frame callback came), or the surface is new or has a new
+  // size. A surface that nothing shows is not asked.
+  virtual void LayerSurfaceFrameWanted(int output) = 0;
+  // When the output's next frame is to be drawn, on the clock of ui::Now:
+  // LayerSurfacePaint follows then (at once for a time past). None: not
+  // until the compositor wants one again.
+  virtual std::optional<std::chrono::steady_clock::time_point> LayerSurfaceNextPaint(int output) = 0;
+  // Draws the output's frame; the context is current on it, and the
+  // platform then asks for the next frame callback and swaps, without
+  // waiting for the compositor (one stalled output holds no other back).
   virtual void LayerSurfacePaint(int output) = 0;
   // The output (or its surface) went; its number is not reported again.
   virtual void LayerSurfaceGone(int output) = 0;
@@ -64,11 +77,9 @@ class LayerWindow {
   virtual LayerResult Open(const LayerRequest& request) = 0;
   // The outputs' names, as the compositor reported them (for NoSuchOutput).
   virtual std::vector<std::string> OutputNames() const = 0;
-  // Reports events until the compositor goes away or an end was requested.
+  // Reports events and paints the surfaces whose time has come until the
+  // compositor goes away or an end was requested.
   virtual void Run() = 0;
-  // Asks for a frame on every surface; pending requests make one frame.
-  // Safe from any thread and from a signal handler.
-  virtual void Invalidate() = 0;
   // Asks Run to return. Safe from any thread and from a signal handler.
   virtual void RequestEnd() = 0;
   // From now on SIGTERM, SIGINT and SIGHUP request the end.

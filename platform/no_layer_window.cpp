@@ -12,7 +12,6 @@ class NoLayerWindow : public LayerWindow {
   LayerResult Open(const LayerRequest&) override { return LayerResult::NotBuilt; }
   std::vector<std::string> OutputNames() const override { return {}; }
   void Run() override {}
-  void Invalidate() override {}
   void RequestEnd() override {}
   void EndOnTerminationSignals() override {}
   void Release() override {}

@@ -7,6 +7,7 @@
 // instead of a form (gl_window.h).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,6 +95,9 @@ class NativeSurface {
   virtual void Swap() = 0;     // swaps the buffers of the current drawable
   virtual void Release() = 0;  // context made non-current and deleted, drawable released
   virtual bool Created() const = 0;
+  // Whether what is drawn can be seen now: the window mapped and not fully
+  // covered, the display on, as far as the platform can tell.
+  virtual bool Seen() = 0;
 };
 
 class NativeForm {
@@ -378,6 +382,8 @@ class GLSurface {
   void Swap();
   void Release();
   bool Created() const;
+  // Whether a frame drawn now would be seen (see NativeSurface::Seen).
+  bool Seen();
 
  private:
   std::unique_ptr<NativeSurface> native_;
@@ -460,6 +466,10 @@ struct DesktopGeometry {
   std::vector<Rect> monitors;
 };
 DesktopGeometry Desktop();
+
+// The monotonic clock that paces the live frames (the headless layer's is
+// the virtual one that fires its timers).
+std::chrono::steady_clock::time_point Now();
 
 Point CursorPos();
 // ShowCursor: the display count after the change (the cursor shows at >= 0).

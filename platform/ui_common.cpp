@@ -397,5 +397,6 @@ void GLSurface::Viewport(int x, int y, int width, int height) { native_->Viewpor
 void GLSurface::Swap() { native_->Swap(); }
 void GLSurface::Release() { native_->Release(); }
 bool GLSurface::Created() const { return native_->Created(); }
+bool GLSurface::Seen() { return native_->Seen(); }
 
 }  // namespace ui

@@ -1,7 +1,7 @@
 # 32-bit x86 programs on a kernel that refuses them: QEMU's user-mode
 # emulator, registered with the kernel's binfmt_misc. Sourced by
-# install-deps.sh (which sets the machine up), test-all.sh and
-# emulate-i386.sh; defines functions only.
+# install-deps.sh (which sets the machine up), test-windows.sh and
+# with-i386.sh; defines functions only.
 #
 # Wine's 32-bit loader needs QEMU 10 (Debian 13's qemu-user, statically
 # linked, no dependencies); Debian 12's QEMU 7.2 hangs in its mmap with

@@ -12,6 +12,8 @@ packages=(
   # captions fit their controls (fontconfig otherwise gives the wider DejaVu).
   fonts-liberation2
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  # The 64-bit Windows build.
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32 wine64
   # 32-bit Mesa for Wine's opengl32: without it the Windows build draws nothing
   # (recommends of wine32, which --no-install-recommends leaves out).
@@ -32,6 +34,8 @@ packages=(
   # tests a headless Sway, grim for its screenshots and wtype for keys.
   libwayland-dev wayland-protocols libegl-dev
   sway grim wtype
+  # foot: an opaque full-screen window over the wallpaper in the pacing test.
+  foot
   # Distributables: lintian for the Debian package, makensis for the Windows
   # installer (cpack -G NSIS), pefile to read the PE header's ASLR and DEP
   # flags back, zip for the release's archive of prismora.scr.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both targets and runs every test: the
+# Installs what is missing, builds every target and runs every test: the
 # native tests, the Debian package (built, installed, used and removed), then
-# the Windows tests under Wine in a prefix of their own.
+# the 32-bit and the 64-bit Windows tests under Wine, each in a prefix of its
+# own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,9 +15,29 @@ echo "== Native tests =="
 echo "== Debian package =="
 bash scripts/test-package.sh || status=1
 
-echo "== Windows tests under Wine =="
+echo "== 32-bit Windows tests under Wine =="
 started=$SECONDS
 bash scripts/test-windows.sh build/win || status=1
-echo "Windows tests took $((SECONDS - started)) s."
+echo "32-bit Windows tests took $((SECONDS - started)) s."
+
+# The 64-bit build's tests run natively under wine64. Where the kernel lets
+# a namespace have a binfmt_misc of its own, they run with every 32-bit
+# program refused, which shows that none of them needs one (or an emulator).
+echo "== 64-bit Windows tests under wine64 =="
+started=$SECONDS
+attempts=$(mktemp /tmp/prismora-i386-attempts.XXXXXX)
+if bash scripts/with-i386.sh refused true 2>/dev/null; then
+  I386_ATTEMPTS=$attempts bash scripts/with-i386.sh refused bash scripts/test-windows.sh build/win64 || status=1
+  if [[ -s $attempts ]]; then
+    echo "FAILED: the 64-bit tests started 32-bit programs:"; cat "$attempts"; status=1
+  else
+    echo "No 32-bit program was started by the 64-bit tests (32-bit programs were refused)."
+  fi
+else
+  echo "(32-bit programs could not be refused here: no binfmt_misc of a namespace's own.)"
+  bash scripts/test-windows.sh build/win64 || status=1
+fi
+rm -f "$attempts"
+echo "64-bit Windows tests took $((SECONDS - started)) s."
 
 exit $status

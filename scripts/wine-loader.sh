@@ -1,6 +1,7 @@
 # wine_loader_for EXE: the Wine loader that runs a Windows program of EXE's
-# width: /usr/lib/wine/wine64 for a 64-bit (x86-64) program, natively; `wine`
-# (the 32-bit loader, emulated where the kernel needs it) for a 32-bit one.
+# width: Debian's /usr/lib/wine/wine64 for a 64-bit (x86-64) program,
+# natively; /usr/lib/wine/wine, the 32-bit loader (emulated where the kernel
+# needs it), for a 32-bit one.
 # Read from the program's own header, never assumed. Sourced; defines
 # functions only.
 
@@ -14,7 +15,7 @@ pe_machine() {
 wine_loader_for() {
   case $(pe_machine "$1") in
     8664) echo /usr/lib/wine/wine64 ;;
-    14c) echo wine ;;
+    14c) echo /usr/lib/wine/wine ;;
     *) echo "wine_loader_for: $1 is no Windows program for x86" >&2; return 1 ;;
   esac
 }

@@ -34,7 +34,8 @@ struct World {
   std::vector<std::string> drives{"/"};
   std::vector<std::string> messageBoxes;  // "title|message"
   std::vector<std::string> log;           // platform calls, in order
-  long long nowMs = 0;
+  long long nowMs = 0;     // the virtual clock: ui::Now and the timers
+  bool surfacesSeen = true;  // what the forms' surfaces answer to Seen
   bool loopRan = false;
 };
 

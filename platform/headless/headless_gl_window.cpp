@@ -4,6 +4,10 @@
 #include "platform/headless/headless_gl_window.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/headless/headless.h"
 
 namespace ui {
 
@@ -52,8 +56,10 @@ class HeadlessGLWindow : public GLWindow {
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   void Swap() override { ++TheGLWindow().swaps; }
+  void PauseAfterFrame(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   void Run() override;
   void Invalidate() override { ++headless::invalidations; }
+  void InvalidateAt(std::chrono::steady_clock::time_point when) override { TheGLWindow().paintAt = when; }
   void RequestEnd() override { TheGLWindow().endRequested = true; }
   void EndOnTerminationSignals() override { TheGLWindow().signalsInstalled = true; }
   void Release() override {
@@ -62,9 +68,25 @@ class HeadlessGLWindow : public GLWindow {
   }
 
  private:
+  void Paint() {
+    ++TheGLWindow().paints;
+    events_.GLWindowPaint();
+  }
+  void Wait(int ms);
+
   GLWindowEvents& events_;
   int width_ = 0, height_ = 0;
 };
+
+void HeadlessGLWindow::Wait(int ms) {
+  auto& r = TheGLWindow();
+  for (int i = 0; i < ms && !r.endRequested; ++i) {
+    headless::AdvanceTime(1);
+    if (!r.paintAt || *r.paintAt > Now()) continue;
+    r.paintAt.reset();
+    Paint();
+  }
+}
 
 void HeadlessGLWindow::Run() {
   auto& r = TheGLWindow();
@@ -73,7 +95,8 @@ void HeadlessGLWindow::Run() {
     if (r.endRequested) return;
     ++r.eventsPlayed;
     switch (e.kind) {
-      case headless::GLWindowEvent::Paint: events_.GLWindowPaint(); break;
+      case headless::GLWindowEvent::Paint: Paint(); break;
+      case headless::GLWindowEvent::Wait: Wait(e.a); break;
       case headless::GLWindowEvent::Key: events_.GLWindowKeyDown(e.a); break;
       case headless::GLWindowEvent::Resize:
         width_ = e.a;

@@ -1,9 +1,13 @@
 // Test access to the headless embedded GL window: what the mode asked of it
 // (placement, parent, pixel format, swaps, invalidations, end request,
 // signals, release), what its creation answers, and a script of the events
-// that Run reports, in order.
+// that Run reports, in order. A Wait moves the virtual clock (ui::Now,
+// headless.h) on a millisecond at a time and paints when the time asked for
+// with InvalidateAt comes, as the real window does.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +16,8 @@
 namespace ui::headless {
 
 struct GLWindowEvent {
-  enum Kind { Paint, Key, Resize, Gone } kind = Paint;
-  int a = 0, b = 0;  // the key, or the new width and height
+  enum Kind { Paint, Key, Resize, Gone, Wait } kind = Paint;
+  int a = 0, b = 0;  // the key, the new width and height, or the milliseconds waited
 };
 
 struct GLWindowRecord {
@@ -28,6 +32,8 @@ struct GLWindowRecord {
   PixelFormat format;
   std::string title;
   int swaps = 0;
+  int paints = 0;
+  std::optional<std::chrono::steady_clock::time_point> paintAt;  // the last InvalidateAt, until it is painted
   int eventsPlayed = 0;
   bool ran = false;
   bool endRequested = false;

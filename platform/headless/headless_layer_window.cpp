@@ -1,9 +1,11 @@
 // The headless layer-shell window: records what the mode asks of it and, in
 // Run, reports the events of the test's script until the script ends or the
-// mode requested the end.
+// mode requested the end, painting the outputs whose frames are due.
 #include "platform/headless/headless_layer_window.h"
 
-#include <atomic>
+#include <set>
+
+#include "platform/headless/headless.h"
 
 namespace ui {
 
@@ -14,16 +16,7 @@ LayerRecord& TheLayerWindow() {
   return record;
 }
 
-namespace {
-std::atomic<int> invalidations{0};
-}  // namespace
-
-int LayerInvalidations() { return invalidations; }
-
-void ResetLayerWindow() {
-  TheLayerWindow() = LayerRecord();
-  invalidations = 0;
-}
+void ResetLayerWindow() { TheLayerWindow() = LayerRecord(); }
 
 }  // namespace headless
 
@@ -44,14 +37,51 @@ class HeadlessLayerWindow : public LayerWindow {
   }
   std::vector<std::string> OutputNames() const override { return TheLayerWindow().outputNames; }
   void Run() override;
-  void Invalidate() override { ++headless::invalidations; }
   void RequestEnd() override { TheLayerWindow().endRequested = true; }
   void EndOnTerminationSignals() override { TheLayerWindow().signalsInstalled = true; }
   void Release() override { TheLayerWindow().released = true; }
 
  private:
+  void Play(const LayerEvent& e);
+  void PaintDue();
+
   LayerEvents& events_;
+  std::set<int> outputs_;
 };
+
+void HeadlessLayerWindow::PaintDue() {
+  for (int output : std::set<int>(outputs_)) {
+    if (TheLayerWindow().endRequested) return;
+    const auto at = events_.LayerSurfaceNextPaint(output);
+    if (!at || *at > Now()) continue;
+    events_.LayerSurfacePaint(output);
+    ++TheLayerWindow().paints[output];
+  }
+}
+
+void HeadlessLayerWindow::Play(const LayerEvent& e) {
+  switch (e.kind) {
+    case LayerEvent::Sized:
+      outputs_.insert(e.output);
+      events_.LayerSurfaceSized(e.output, e.name, int(e.a), int(e.b));
+      events_.LayerSurfaceFrameWanted(e.output);
+      break;
+    case LayerEvent::Shown: events_.LayerSurfaceFrameWanted(e.output); break;
+    case LayerEvent::Wait:
+      for (int ms = 0; ms < int(e.a); ++ms) {
+        headless::AdvanceTime(1);
+        PaintDue();
+      }
+      break;
+    case LayerEvent::Gone:
+      outputs_.erase(e.output);
+      events_.LayerSurfaceGone(e.output);
+      break;
+    case LayerEvent::Key: events_.LayerKeyDown(); break;
+    case LayerEvent::Button: events_.LayerButtonDown(); break;
+    case LayerEvent::Pointer: events_.LayerPointerAt(e.a, e.b); break;
+  }
+}
 
 void HeadlessLayerWindow::Run() {
   auto& r = TheLayerWindow();
@@ -59,14 +89,8 @@ void HeadlessLayerWindow::Run() {
   for (const LayerEvent& e : r.script) {
     if (r.endRequested) return;
     ++r.eventsPlayed;
-    switch (e.kind) {
-      case LayerEvent::Sized: events_.LayerSurfaceSized(e.output, e.name, int(e.a), int(e.b)); break;
-      case LayerEvent::Paint: events_.LayerSurfacePaint(e.output); break;
-      case LayerEvent::Gone: events_.LayerSurfaceGone(e.output); break;
-      case LayerEvent::Key: events_.LayerKeyDown(); break;
-      case LayerEvent::Button: events_.LayerButtonDown(); break;
-      case LayerEvent::Pointer: events_.LayerPointerAt(e.a, e.b); break;
-    }
+    Play(e);
+    PaintDue();
   }
 }
 

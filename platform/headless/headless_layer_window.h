@@ -1,8 +1,12 @@
 // Test access to the headless layer-shell window: what the mode asked of it
 // (the request, signals, release), what Open answers, the output names it
-// reports, and a script of the events that Run reports, in order.
+// reports, and a script of the events that Run reports, in order. Like the
+// real window, after each event it paints every output whose frame the mode
+// says is due on the virtual clock (ui::Now, headless.h); a Wait moves that
+// clock on, a millisecond at a time, painting as it goes.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,9 +15,11 @@
 namespace ui::headless {
 
 struct LayerEvent {
-  enum Kind { Sized, Paint, Gone, Key, Button, Pointer } kind = Paint;
+  // Sized: the surface's (first) size, then a frame wanted, as a configure
+  // does; Shown: the output's frame callback came; Wait: `a` milliseconds pass.
+  enum Kind { Sized, Shown, Wait, Gone, Key, Button, Pointer } kind = Shown;
   int output = 0;
-  double a = 0, b = 0;  // the size, or the pointer's position
+  double a = 0, b = 0;  // the size, the pointer's position, or the time waited
   std::string name = "HEADLESS-1";  // the output's name (Sized)
 };
 
@@ -26,6 +32,7 @@ struct LayerRecord {
   bool opened = false;
   LayerRequest request;
   int eventsPlayed = 0;
+  std::map<int, int> paints;  // frames drawn, per output
   bool ran = false;
   bool endRequested = false;
   bool signalsInstalled = false;
@@ -33,8 +40,6 @@ struct LayerRecord {
 };
 
 LayerRecord& TheLayerWindow();
-// Invalidate is called from other threads: counted apart from the record.
-int LayerInvalidations();
 void ResetLayerWindow();
 
 }  // namespace ui::headless

@@ -165,6 +165,7 @@ class HeadlessSurface : public NativeSurface {
     s.created = false;
   }
   bool Created() const override { return headless::SurfaceOf(form_).created; }
+  bool Seen() override { return TheWorld().surfacesSeen; }
 
  private:
   Form& form_;
@@ -220,6 +221,9 @@ DesktopGeometry Desktop() {
   }
   d.bounds = Rect{left, top, right - left, bottom - top};
   return d;
+}
+std::chrono::steady_clock::time_point Now() {
+  return std::chrono::steady_clock::time_point(std::chrono::milliseconds(TheWorld().nowMs));
 }
 Point CursorPos() { return TheWorld().cursor; }
 int ShowCursor(bool show) {

@@ -106,6 +106,8 @@ void PlatformQuit() {
   Fl::awake();
 }
 
+std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
+
 Point CursorPos() {
   Display* d = TheDisplay();
   Window root = 0, child = 0;

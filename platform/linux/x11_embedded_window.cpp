@@ -1,9 +1,11 @@
 // The embedded GL window on raw Xlib and GLX, on an X connection of its own
 // (FLTK plays no part): a child of the given window, drawing on the given
 // window itself, or an override-redirect screen-sized window that takes the
-// keyboard focus. The event loop waits on the X connection and on a pipe:
-// Invalidate and RequestEnd only set a flag and write a byte to the pipe, so
-// that other threads and signal handlers can call them without touching Xlib.
+// keyboard focus. The event loop waits on the X connection, the loop's
+// wake-up (Invalidate and RequestEnd from other threads and signal handlers)
+// and the time of a paint asked for. While the window cannot be seen
+// (covered, unmapped, its monitor off) it paints nothing, and paints at once
+// when it can be seen again.
 // gl_window.h (and ui.h) before the X headers: X11 defines None as a macro,
 // which the layer's enumerations must not meet.
 #include "platform/gl_window.h"
@@ -12,17 +14,18 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/linux/glx_context.h"
+#include "platform/linux/loop_wake.h"
 #include "platform/linux/x11_gl_window.h"
+#include "platform/linux/x11_visibility.h"
 
 namespace ui {
 
@@ -62,9 +65,7 @@ XVisualInfo* GLVisualOf(Display* d, const XWindowAttributes& a) {
   return nullptr;
 }
 
-class X11GLWindow;
-std::atomic<X11GLWindow*> signalTarget{nullptr};
-void OnTerminationSignal(int);
+using Clock = std::chrono::steady_clock;
 
 class X11GLWindow : public GLWindow {
  public:
@@ -77,20 +78,23 @@ class X11GLWindow : public GLWindow {
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   void Swap() override { glx::SwapCurrent(); }
+  // Our own loop reads X's events whenever it runs: a plain sleep.
+  void PauseAfterFrame(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   void Run() override;
-  void Invalidate() override { Wake(invalidated_); }
-  void RequestEnd() override { Wake(endRequested_); }
-  void EndOnTerminationSignals() override;
+  void Invalidate() override { wake_.Wake(invalidated_); }
+  void InvalidateAt(Clock::time_point when) override { paintAt_ = when; }
+  void RequestEnd() override { wake_.Wake(endRequested_); }
+  void EndOnTerminationSignals() override { wake_.EndOnTerminationSignals(endRequested_); }
   void Release() override;
 
  private:
   bool OpenConnection();
   GLWindowResult MakeOwnWindow(Window parent, XVisualInfo* visual, long mask, int width, int height);
   GLWindowResult TakeWindow(Window target, const XWindowAttributes& a, const PixelFormat& format);
-  void Wake(std::atomic<bool>& flag);
   void Dispatch(const XEvent& e);
   void Configure(const XConfigureEvent& e);
-  bool DrainWakePipe();
+  bool PaintIfDue();
+  std::optional<Clock::time_point> WaitLimit();
 
   GLWindowEvents& events_;
   Display* d_ = nullptr;
@@ -103,16 +107,14 @@ class X11GLWindow : public GLWindow {
   bool madeContext_ = false;
   int width_ = 0, height_ = 0;
   bool gone_ = false, exposed_ = false;
-  int wakeRead_ = -1, wakeWrite_ = -1;
+  std::optional<Clock::time_point> paintAt_;
+  x11::WindowVisibility visibility_;
+  posix::LoopWake wake_;
   std::atomic<bool> invalidated_{false}, endRequested_{false};
 };
 
 X11GLWindow::~X11GLWindow() {
   Release();
-  X11GLWindow* self = this;
-  signalTarget.compare_exchange_strong(self, nullptr);
-  if (wakeRead_ >= 0) close(wakeRead_);
-  if (wakeWrite_ >= 0) close(wakeWrite_);
   // Once a context was made, the connection stays open until the process
   // ends, which follows at once: closing it unloads Mesa's driver, whose
   // caches would then be reported as leaks in sanitizer builds.
@@ -123,11 +125,6 @@ bool X11GLWindow::OpenConnection() {
   d_ = XOpenDisplay(nullptr);
   if (!d_) return false;
   XSetErrorHandler(RecordError);
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-    wakeRead_ = fds[0];
-    wakeWrite_ = fds[1];
-  }
   return true;
 }
 
@@ -144,7 +141,7 @@ GLWindowResult X11GLWindow::Create(GLWindowPlace place, NativeHandle parent, con
   const bool topLevel = place == GLWindowPlace::TopLevel;
   // The child is disabled on its parent's behalf: it takes no input. The
   // top-level window takes keys. Pointer input is never selected: ignored.
-  const long mask = ExposureMask | StructureNotifyMask | (topLevel ? KeyPressMask : 0);
+  const long mask = ExposureMask | StructureNotifyMask | VisibilityChangeMask | (topLevel ? KeyPressMask : 0);
   const GLWindowResult r = MakeOwnWindow(topLevel ? 0 : target, visual, mask, a.width, a.height);
   if (visual) XFree(visual);
   if (r == GLWindowResult::Created && topLevel) {
@@ -171,6 +168,7 @@ GLWindowResult X11GLWindow::MakeOwnWindow(Window parent, XVisualInfo* visual, lo
   context_ = glx::CreateContext(d_, visual);
   madeContext_ = context_ != nullptr;
   glx::MakeCurrent(d_, drawable_, context_);
+  visibility_.Watch(d_, own_, parent);
   return GLWindowResult::Created;
 }
 
@@ -183,7 +181,8 @@ GLWindowResult X11GLWindow::TakeWindow(Window target, const XWindowAttributes& a
   if (target != DefaultRootWindow(d_)) {
     XVisualInfo* visual = glx::ChooseVisual(d_, DefaultScreen(d_), format.colourBits, format.depthBits);
     followParent_ = true;
-    const GLWindowResult r = MakeOwnWindow(target, visual, ExposureMask | StructureNotifyMask, a.width, a.height);
+    const GLWindowResult r =
+        MakeOwnWindow(target, visual, ExposureMask | StructureNotifyMask | VisibilityChangeMask, a.width, a.height);
     if (visual) XFree(visual);
     return r;
   }
@@ -201,24 +200,10 @@ GLWindowResult X11GLWindow::TakeWindow(Window target, const XWindowAttributes& a
   width_ = a.width;
   height_ = a.height;
   glx::MakeCurrent(d_, drawable_, context_);
+  // The root window is never covered (the windows on it are its children):
+  // only its monitor's power counts.
+  visibility_.Watch(d_, target, 0);
   return GLWindowResult::Created;
-}
-
-void X11GLWindow::Wake(std::atomic<bool>& flag) {
-  flag = true;
-  if (wakeWrite_ < 0) return;
-  const int saved = errno;  // a signal handler must leave errno as it found it
-  const char byte = 1;
-  // A full pipe already holds a wake-up: a failed write loses nothing.
-  [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);
-  errno = saved;
-}
-
-bool X11GLWindow::DrainWakePipe() {
-  char buffer[64];
-  bool any = false;
-  while (wakeRead_ >= 0 && read(wakeRead_, buffer, sizeof buffer) > 0) any = true;
-  return any;
 }
 
 void X11GLWindow::Configure(const XConfigureEvent& e) {
@@ -236,6 +221,7 @@ void X11GLWindow::Configure(const XConfigureEvent& e) {
 }
 
 void X11GLWindow::Dispatch(const XEvent& e) {
+  visibility_.Note(e);
   switch (e.type) {
     case DestroyNotify:
       if (e.xdestroywindow.window == drawable_ || e.xdestroywindow.window == parent_) gone_ = true;
@@ -257,6 +243,29 @@ void X11GLWindow::Dispatch(const XEvent& e) {
   }
 }
 
+// A paint asked for (exposed, invalidated, or its time come) while the
+// window can be seen; one that cannot keeps the request for when it can.
+bool X11GLWindow::PaintIfDue() {
+  const Clock::time_point now = Clock::now();
+  if (invalidated_.exchange(false)) exposed_ = true;
+  if (paintAt_ && now >= *paintAt_) {
+    exposed_ = true;
+    paintAt_.reset();
+  }
+  if (!exposed_ || endRequested_ || !visibility_.Seen(now)) return false;
+  exposed_ = false;
+  events_.GLWindowPaint();
+  XFlush(d_);
+  return true;
+}
+
+// Unseen, the window waits for the server's events alone, but for the
+// monitor's power, which has none.
+std::optional<Clock::time_point> X11GLWindow::WaitLimit() {
+  if (!visibility_.Seen(Clock::now())) return visibility_.NextPowerCheck();
+  return paintAt_;
+}
+
 void X11GLWindow::Run() {
   if (!d_ || !drawable_) return;
   XFlush(d_);
@@ -267,31 +276,10 @@ void X11GLWindow::Run() {
       Dispatch(e);
     }
     if (gone_) break;
-    if (invalidated_.exchange(false)) exposed_ = true;
-    if (exposed_ && !endRequested_) {
-      exposed_ = false;
-      events_.GLWindowPaint();
-      XFlush(d_);
-      continue;  // look at what arrived meanwhile before sleeping
-    }
-    pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-    if (poll(fds, wakeRead_ >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) break;
-    DrainWakePipe();
+    if (PaintIfDue()) continue;  // look at what arrived meanwhile before sleeping
+    if (wake_.Wait(ConnectionNumber(d_), WaitLimit()) < 0) break;
   }
   if (gone_) events_.GLWindowGone();
-}
-
-void OnTerminationSignal(int) {
-  if (X11GLWindow* w = signalTarget.load()) w->RequestEnd();
-}
-
-void X11GLWindow::EndOnTerminationSignals() {
-  signalTarget = this;
-  struct sigaction action{};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
 }
 
 void X11GLWindow::Release() {

@@ -23,8 +23,8 @@ bool Open(wl_display* display, Context& c);
 EGLSurface MakeSurface(const Context& c, wl_egl_window* window);
 // Makes the context current on the surface; the first time for a surface
 // also sets its swap interval to 0, so that a swap never waits for the
-// compositor's frame callback (the frame pacer sets the rate, and one
-// covered output must not hold up the others).
+// compositor's frame callback (the window asks for each surface's callback
+// itself and draws on it, and one covered output must not hold up the others).
 bool MakeCurrent(const Context& c, EGLSurface surface, bool firstTime);
 bool Swap(const Context& c, EGLSurface surface);
 void DestroySurface(const Context& c, EGLSurface surface);

@@ -4,13 +4,12 @@
 // output's integer scale). Outputs are bound as the registry announces them,
 // named through wl_output 4 or xdg-output, and lose their surface when the
 // registry removes them; LayerOutputs decides, this file only makes the calls.
-// The event loop waits on the connection and on a pipe: Invalidate and
-// RequestEnd only set a flag and write a byte, so that other threads and
-// signal handlers can call them without touching libwayland.
-#include <fcntl.h>
+// Each drawn frame asks for the surface's frame callback, and the next frame
+// waits for it: the compositor sends none to a surface it does not show.
+// The event loop waits on the connection, the loop's wake-up (RequestEnd
+// from signal handlers) and the time of the earliest frame due.
 #include <poll.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -20,6 +19,7 @@
 
 #include "platform/layer_outputs.h"
 #include "platform/layer_window.h"
+#include "platform/linux/loop_wake.h"
 #include "platform/wayland/egl_context.h"
 #include "prismora-layer-shell-client.h"
 #include "xdg-output-unstable-v1-client.h"
@@ -56,11 +56,11 @@ struct OutputObjects {
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
   bool madeCurrent = false;
-  bool needsPaint = false;
+  bool cannotDraw = false;  // EGL refused the surface: not tried again until its next size
+  wl_callback* frameCallback = nullptr;
 };
 
-std::atomic<WaylandLayerWindow*> signalTarget{nullptr};
-void OnTerminationSignal(int);
+using Clock = std::chrono::steady_clock;
 
 class WaylandLayerWindow : public LayerWindow {
  public:
@@ -70,8 +70,7 @@ class WaylandLayerWindow : public LayerWindow {
   LayerResult Open(const LayerRequest& request) override;
   std::vector<std::string> OutputNames() const override { return book_.Names(); }
   void Run() override;
-  void Invalidate() override { Wake(invalidated_); }
-  void RequestEnd() override { Wake(endRequested_); }
+  void RequestEnd() override { wake_.Wake(endRequested_); }
   void EndOnTerminationSignals() override;
   void Release() override;
 
@@ -85,6 +84,7 @@ class WaylandLayerWindow : public LayerWindow {
   void OutputDone(OutputObjects& o);
   void SurfaceConfigured(OutputObjects& o, uint32_t serial, uint32_t width, uint32_t height);
   void SurfaceClosed(OutputObjects& o);
+  void FrameShown(OutputObjects& o);
   void SeatCapabilities(uint32_t capabilities);
   void PointerEntered(uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y);
   void PointerLeft() { pointerOutput_ = 0; }
@@ -99,10 +99,9 @@ class WaylandLayerWindow : public LayerWindow {
   void MakeSurface(OutputObjects& o);
   void DropSurface(OutputObjects& o, bool report);
   void ApplyBufferSize(OutputObjects& o, const LayerOutput& book);
-  void Paint(OutputObjects& o);
-  void PaintDue();
-  bool WaitForEvents();
-  void Wake(std::atomic<bool>& flag);
+  void Paint(OutputObjects& o, const LayerOutput& b);
+  std::optional<Clock::time_point> PaintDue();
+  bool WaitForEvents(std::optional<Clock::time_point> deadline);
 
   LayerEvents& events_;
   LayerRequest request_;
@@ -122,8 +121,8 @@ class WaylandLayerWindow : public LayerWindow {
   bool opened_ = false;
   bool eglOpened_ = false;
   bool gone_ = false;
-  int wakeRead_ = -1, wakeWrite_ = -1;
-  std::atomic<bool> invalidated_{false}, endRequested_{false};
+  posix::LoopWake wake_;
+  std::atomic<bool> endRequested_{false};
 };
 
 // ---- listeners: each hands its event to the window ----
@@ -168,6 +167,9 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint3
 }
 void OnLayerClosed(void* data, zwlr_layer_surface_v1*) { Objects(data).window->SurfaceClosed(Objects(data)); }
 const zwlr_layer_surface_v1_listener kLayerSurfaceListener = {OnLayerConfigure, OnLayerClosed};
+
+void OnFrameDone(void* data, wl_callback*, uint32_t) { Objects(data).window->FrameShown(Objects(data)); }
+const wl_callback_listener kFrameListener = {OnFrameDone};
 
 WaylandLayerWindow& Window(void* data) { return *static_cast<WaylandLayerWindow*>(data); }
 
@@ -221,10 +223,6 @@ bool SocketCanBeFound() {
 
 WaylandLayerWindow::~WaylandLayerWindow() {
   Release();
-  WaylandLayerWindow* self = this;
-  signalTarget.compare_exchange_strong(self, nullptr);
-  if (wakeRead_ >= 0) close(wakeRead_);
-  if (wakeWrite_ >= 0) close(wakeWrite_);
 }
 
 void WaylandLayerWindow::Global(wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
@@ -333,11 +331,6 @@ LayerResult WaylandLayerWindow::Open(const LayerRequest& request) {
   if (!SocketCanBeFound()) return LayerResult::NoCompositor;
   display_ = wl_display_connect(nullptr);
   if (!display_) return LayerResult::NoCompositor;
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-    wakeRead_ = fds[0];
-    wakeWrite_ = fds[1];
-  }
   registry_ = wl_display_get_registry(display_);
   wl_registry_add_listener(registry_, &kRegistryListener, this);
   if (wl_display_roundtrip(display_) < 0) return LayerResult::NoCompositor;
@@ -383,7 +376,15 @@ void WaylandLayerWindow::SurfaceConfigured(OutputObjects& o, uint32_t serial, ui
   LayerOutput* b = book_.Find(o.global);
   if (!b) return;
   if (LayerOutputs::Configure(*b, width, height) || o.eglSurface == EGL_NO_SURFACE) ApplyBufferSize(o, *b);
-  o.needsPaint = true;  // every configure is answered by a commit with a buffer
+  // Every configure is answered by a commit with a buffer.
+  if (o.eglSurface != EGL_NO_SURFACE) events_.LayerSurfaceFrameWanted(b->number);
+}
+
+// The compositor showed the frame: the next one may follow.
+void WaylandLayerWindow::FrameShown(OutputObjects& o) {
+  if (o.frameCallback) wl_callback_destroy(o.frameCallback);
+  o.frameCallback = nullptr;
+  if (const LayerOutput* b = book_.Find(o.global)) events_.LayerSurfaceFrameWanted(b->number);
 }
 
 // The drawable at the buffer's size and the surface's buffer scale, both
@@ -404,8 +405,8 @@ void WaylandLayerWindow::ApplyBufferSize(OutputObjects& o, const LayerOutput& b)
   wl_region_destroy(opaque);
   if (o.eglSurface == EGL_NO_SURFACE || !egl::MakeCurrent(egl_, o.eglSurface, !o.madeCurrent)) return;
   o.madeCurrent = true;
+  o.cannotDraw = false;
   events_.LayerSurfaceSized(b.number, b.name, b.buffer.width, b.buffer.height);
-  o.needsPaint = true;
 }
 
 void WaylandLayerWindow::SurfaceClosed(OutputObjects& o) {
@@ -416,6 +417,8 @@ void WaylandLayerWindow::SurfaceClosed(OutputObjects& o) {
 void WaylandLayerWindow::DropSurface(OutputObjects& o, bool report) {
   LayerOutput* b = book_.Find(o.global);
   const bool had = o.surface != nullptr;
+  if (o.frameCallback) wl_callback_destroy(o.frameCallback);
+  o.frameCallback = nullptr;
   if (o.eglSurface != EGL_NO_SURFACE) egl::DestroySurface(egl_, o.eglSurface);
   if (o.eglWindow) wl_egl_window_destroy(o.eglWindow);
   if (o.layerSurface) zwlr_layer_surface_v1_destroy(o.layerSurface);
@@ -424,7 +427,6 @@ void WaylandLayerWindow::DropSurface(OutputObjects& o, bool report) {
   o.eglWindow = nullptr;
   o.layerSurface = nullptr;
   o.surface = nullptr;
-  o.needsPaint = false;
   if (b) b->hasSurface = false;
   if (had && report && b) events_.LayerSurfaceGone(b->number);
 }
@@ -466,53 +468,58 @@ void WaylandLayerWindow::PointerMoved(wl_fixed_t x, wl_fixed_t y) {
   events_.LayerPointerAt(b->x + wl_fixed_to_double(x), b->y + wl_fixed_to_double(y));
 }
 
-void WaylandLayerWindow::Paint(OutputObjects& o) {
-  o.needsPaint = false;
-  const LayerOutput* b = book_.Find(o.global);
-  if (!b || o.eglSurface == EGL_NO_SURFACE || !egl::MakeCurrent(egl_, o.eglSurface, !o.madeCurrent)) return;
+// The frame callback is asked for before the swap, whose commit carries it.
+void WaylandLayerWindow::Paint(OutputObjects& o, const LayerOutput& b) {
+  if (!egl::MakeCurrent(egl_, o.eglSurface, !o.madeCurrent)) {
+    o.cannotDraw = true;  // asking again at once would spin
+    return;
+  }
   o.madeCurrent = true;
-  events_.LayerSurfacePaint(b->number);
+  events_.LayerSurfacePaint(b.number);
+  if (!o.frameCallback) {
+    o.frameCallback = wl_surface_frame(o.surface);
+    wl_callback_add_listener(o.frameCallback, &kFrameListener, &o);
+  }
   if (!egl::Swap(egl_, o.eglSurface)) gone_ = wl_display_get_error(display_) != 0;
 }
 
-void WaylandLayerWindow::PaintDue() {
-  const bool all = invalidated_.exchange(false);
+// Paints every surface whose frame is due; returns when the next one that
+// waits only for its time is due (none: every surface waits for the compositor).
+std::optional<Clock::time_point> WaylandLayerWindow::PaintDue() {
+  std::optional<Clock::time_point> next;
   // Index, not iterator: a swap dispatches events that may drop an output.
-  for (size_t i = 0; i < outputs_.size() && !gone_ && !endRequested_; ++i)
-    if (all || outputs_[i]->needsPaint) Paint(*outputs_[i]);
+  for (size_t i = 0; i < outputs_.size() && !gone_ && !endRequested_; ++i) {
+    OutputObjects& o = *outputs_[i];
+    const LayerOutput* b = book_.Find(o.global);
+    if (!b || o.eglSurface == EGL_NO_SURFACE || o.cannotDraw) continue;
+    const std::optional<Clock::time_point> at = events_.LayerSurfaceNextPaint(b->number);
+    if (!at) continue;
+    if (*at <= Clock::now())
+      Paint(o, *b);
+    else if (!next || *at < *next)
+      next = at;
+  }
+  return next;
 }
 
-void WaylandLayerWindow::Wake(std::atomic<bool>& flag) {
-  flag = true;
-  if (wakeWrite_ < 0) return;
-  const int saved = errno;  // a signal handler must leave errno as it found it
-  const char byte = 1;
-  // A full pipe already holds a wake-up: a failed write loses nothing.
-  [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);
-  errno = saved;
-}
-
-// One wait for the compositor or the pipe, then the compositor's events
-// read. False when the connection is gone.
-bool WaylandLayerWindow::WaitForEvents() {
+// One wait for the compositor, a wake-up or the deadline, then the
+// compositor's events read. False when the connection is gone.
+bool WaylandLayerWindow::WaitForEvents(std::optional<Clock::time_point> deadline) {
   while (wl_display_prepare_read(display_) != 0)
     if (wl_display_dispatch_pending(display_) < 0) return false;
   if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
     wl_display_cancel_read(display_);
     return false;
   }
-  pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-  if (poll(fds, wakeRead_ >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+  const int events = wake_.Wait(wl_display_get_fd(display_), deadline);
+  if (events < 0) {
     wl_display_cancel_read(display_);
     return false;
   }
-  if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+  if (events & (POLLIN | POLLHUP | POLLERR)) {
     if (wl_display_read_events(display_) < 0) return false;
   } else {
     wl_display_cancel_read(display_);
-  }
-  char buffer[64];
-  while (wakeRead_ >= 0 && read(wakeRead_, buffer, sizeof buffer) > 0) {
   }
   return wl_display_dispatch_pending(display_) >= 0;
 }
@@ -520,23 +527,14 @@ bool WaylandLayerWindow::WaitForEvents() {
 void WaylandLayerWindow::Run() {
   if (!display_ || !opened_) return;
   while (!gone_ && !endRequested_) {
-    PaintDue();
+    const std::optional<Clock::time_point> next = PaintDue();
     if (gone_ || endRequested_) break;
-    if (!WaitForEvents()) gone_ = true;
+    if (!WaitForEvents(next)) gone_ = true;
   }
 }
 
-void OnTerminationSignal(int) {
-  if (WaylandLayerWindow* w = signalTarget.load()) w->RequestEnd();
-}
-
 void WaylandLayerWindow::EndOnTerminationSignals() {
-  signalTarget = this;
-  struct sigaction action{};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+  wake_.EndOnTerminationSignals(endRequested_);
   // A compositor that goes away closes the socket: writing to it must fail,
   // not end the process.
   signal(SIGPIPE, SIG_IGN);

@@ -1,7 +1,8 @@
 // A form's OpenGL surface through WGL: the window's device context, the fixed
 // pixel format descriptor, one rendering context made current on the main
 // thread, buffer swaps on the current device context, and the release.
-// Failures stay silent: later GL calls then draw nothing.
+// Failures stay silent: later GL calls then draw nothing. What it draws is
+// seen while the system reports the display on.
 #include <windows.h>
 #include <GL/gl.h>
 
@@ -51,6 +52,8 @@ class WglSurface : public NativeSurface {
     win32::SetupPixelFormat(dc_, format.colourBits, format.depthBits);  // result ignored, as designed
     rc_ = wglCreateContext(dc_);
     wglMakeCurrent(dc_, rc_);
+    formWindow_ = formWindow;
+    win32::WatchDisplayPower(formWindow_);
   }
   // x, y: the form's client coordinates, origin bottom-left.
   void Viewport(int x, int y, int width, int height) override {
@@ -63,6 +66,8 @@ class WglSurface : public NativeSurface {
   // The buffers of the device context that is current, not of a stored handle.
   void Swap() override { SwapBuffers(wglGetCurrentDC()); }
   void Release() override {
+    win32::UnwatchDisplayPower(formWindow_);
+    formWindow_ = nullptr;
     if (rc_) {
       wglMakeCurrent(dc_, nullptr);
       wglDeleteContext(rc_);
@@ -78,10 +83,12 @@ class WglSurface : public NativeSurface {
     }
   }
   bool Created() const override { return rc_ != nullptr; }
+  bool Seen() override { return win32::DisplayOn(); }
 
  private:
   Form& form_;
   Rect area_;
+  HWND formWindow_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND overlay_ = nullptr;
   HDC dc_ = nullptr;

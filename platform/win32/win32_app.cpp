@@ -67,6 +67,8 @@ int ScreenHeight() {
   return GetSystemMetrics(SM_CYSCREEN);
 }
 
+std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
+
 Point CursorPos() {
   POINT p{};
   GetCursorPos(&p);

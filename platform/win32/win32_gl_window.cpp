@@ -19,6 +19,7 @@ namespace {
 // Kept as it is: the e2e tests and the tools that inspect the picture look
 // for windows of this class.
 constexpr char kGLWindowClass[] = "PrismoraPreviewClass";
+constexpr UINT_PTR kPaintTimer = 1;  // InvalidateAt's one-shot timer
 
 class Win32GLWindow;
 // One embedded window per process; its window procedure finds it here.
@@ -39,8 +40,13 @@ class Win32GLWindow : public GLWindow {
   int Width() const override { return ClientSize().right; }
   int Height() const override { return ClientSize().bottom; }
   void Swap() override { SwapBuffers(wglGetCurrentDC()); }
+  void PauseAfterFrame(int ms) override;
   void Run() override;
   void Invalidate() override { InvalidateRect(hwnd_, nullptr, FALSE); }
+  void InvalidateAt(std::chrono::steady_clock::time_point when) override {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+    SetTimer(hwnd_, kPaintTimer, ms.count() > 0 ? static_cast<UINT>(ms.count()) : 0, nullptr);
+  }
   void RequestEnd() override {
     endRequested_ = true;
     PostMessageA(hwnd_, WM_DESTROY, 0, 0);
@@ -129,6 +135,19 @@ void Win32GLWindow::Run() {
   }
 }
 
+// The preview's paint never validates the window, so its thread never waits
+// for a message: Wine reads the X server's events (the keys) only while a
+// thread waits on its queue, and a key reached the pop-up 20 seconds late
+// (minutes under an emulator). Waiting on the queue instead of sleeping lets
+// the input in as it comes; the rest of the pause is slept, so the pace is
+// the same.
+void Win32GLWindow::PauseAfterFrame(int ms) {
+  const DWORD start = GetTickCount();
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(ms), QS_ALLINPUT);
+  const DWORD elapsed = GetTickCount() - start;
+  if (elapsed < static_cast<DWORD>(ms)) Sleep(static_cast<DWORD>(ms) - elapsed);
+}
+
 void Win32GLWindow::Release() {
   if (rc_) {
     wglMakeCurrent(dc_, nullptr);
@@ -167,6 +186,11 @@ LRESULT Win32GLWindow::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCCREATE: return 1;  // no default processing
     case WM_KEYDOWN: events_.GLWindowKeyDown(static_cast<int>(wp)); return 0;
     case WM_SIZE: return OnSize(lp);
+    case WM_TIMER:
+      if (wp != kPaintTimer) return DefWindowProcA(hwnd, msg, wp, lp);
+      KillTimer(hwnd, kPaintTimer);
+      Invalidate();
+      return 0;
     // The modes on this window take no pointer input.
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

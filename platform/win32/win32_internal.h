@@ -49,6 +49,14 @@ PIXELFORMATDESCRIPTOR SurfaceDescriptor(int colourBits, int depthBits);
 // every other field 0. True when SetPixelFormat succeeded.
 bool SetupPixelFormat(HDC dc, int colourBits, int depthBits);
 
+// The display's power as the system reports it (win32_display_power.cpp):
+// a window watched gets WM_POWERBROADCAST when it changes, which hands the
+// setting to NoteDisplayPower. The display counts as on until told otherwise.
+void WatchDisplayPower(HWND window);
+void UnwatchDisplayPower(HWND window);
+void NoteDisplayPower(const POWERBROADCAST_SETTING& setting);
+bool DisplayOn();
+
 // Under Wine a form with controls draws OpenGL on an owned pop-up over the
 // surface's area (win32_gl_overlay.cpp says why); FollowForm keeps the pop-up
 // on the form as it moves, shows and hides.

@@ -194,6 +194,11 @@ LRESULT HandleHScroll(Win32Form&, WPARAM, LPARAM lp) {
   return 0;
 }
 LRESULT HandleWindowPosChanged(Win32Form& f, WPARAM wp, LPARAM lp) { return f.OnWindowPosChanged(wp, lp); }
+// The display turned off or on (a form's GL surface asked to be told).
+LRESULT HandlePowerBroadcast(Win32Form&, WPARAM wp, LPARAM lp) {
+  if (wp == PBT_POWERSETTINGCHANGE && lp) win32::NoteDisplayPower(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lp));
+  return TRUE;
+}
 LRESULT HandleCtlColorStatic(Win32Form& f, WPARAM wp, LPARAM lp) {
   return f.OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
 }
@@ -212,6 +217,7 @@ constexpr Route kRoutes[] = {
     {WM_HSCROLL, HandleHScroll},
     {WM_CTLCOLORSTATIC, HandleCtlColorStatic},
     {WM_WINDOWPOSCHANGED, HandleWindowPosChanged},
+    {WM_POWERBROADCAST, HandlePowerBroadcast},
 };
 
 LRESULT CALLBACK FormWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -10,99 +10,32 @@ waits for conditions with deadlines and stops what it started by process id.
   daemon_e2e.py --prismora PATH --out DIR TEST
 """
 import os
-import pwd
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, alive, changed_fraction, expect_exit,  # noqa: E402
-                       lit_fraction, run_driver, stop, wait_until)
+from e2e_setup import PlainUserHome  # noqa: E402
+from linux_e2e import (DEADLINE, HEIGHT, WIDTH, Failure, alive, changed_fraction, covered_draws_nothing,  # noqa: E402
+                       expect_exit, lit_fraction, run_driver, stop, wait_until)
 
-USER = "prismora-e2e"
 LEFT = (0, 0, WIDTH // 2, HEIGHT)
 RIGHT = (WIDTH // 2, 0, WIDTH // 2, HEIGHT)
 
 
-def ensure_user():
-    """The plain user the daemons run as, created when missing. Two test runs
-    may try at once: whoever loses the race finds the user there."""
-    def exists():
-        try:
-            return pwd.getpwnam(USER)
-        except KeyError:
-            return None
-    end = time.monotonic() + DEADLINE
-    while not exists() and time.monotonic() < end:
-        subprocess.run(["useradd", "--no-create-home", "--home-dir", "/nonexistent",
-                        "--shell", "/usr/sbin/nologin", USER], capture_output=True)
-        if not exists():
-            time.sleep(0.2)  # /etc/passwd locked by the other run
-    entry = exists()
-    if not entry:
-        raise Failure("could not create the user " + USER)
-    return entry
-
-
-class DaemonSession:
-    """A home for the daemon's user, the environment it runs in, and the
-    programs started, stopped by pid at the end."""
+class DaemonSession(PlainUserHome):
+    """The plain user's home on the test's X server, the daemons and hacks
+    run as that user, and the tools run as the tester."""
 
     def __init__(self, args, xserver):
+        super().__init__("prismora-daemon-e2e-", {"DISPLAY": xserver.display, "PRISMORA_FPS_LOG": "1"})
         self.args = args
         self.display = xserver.display
-        self.root = os.geteuid() == 0
-        self.home = tempfile.mkdtemp(prefix="prismora-daemon-e2e-")
-        os.chmod(self.home, 0o755)
-        self.user = ensure_user() if self.root else None
-        self.env = {"DISPLAY": self.display, "HOME": self.home, "PATH": "/usr/bin:/bin:/usr/sbin:/sbin",
-                    "XDG_CONFIG_HOME": os.path.join(self.home, ".config"), "PRISMORA_FPS_LOG": "1"}
-        for passed in ("LSAN_OPTIONS", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LANG"):
-            if passed in os.environ:
-                self.env[passed] = os.environ[passed]
         self.prismora = self.runnable(os.path.abspath(args.prismora))
-        self.processes = []
-
-    def as_user(self, argv):
-        if not self.root:
-            return argv
-        return ["setpriv", "--reuid=%d" % self.user.pw_uid, "--regid=%d" % self.user.pw_gid, "--init-groups"] + argv
-
-    def runnable(self, program):
-        """The program as the user can run it: where it is, or a copy in the
-        home when the build folder is closed to other users."""
-        if not self.root or subprocess.run(self.as_user(["test", "-x", program]), env=self.env).returncode == 0:
-            return program
-        copy = os.path.join(self.home, "bin", os.path.basename(program))
-        os.makedirs(os.path.dirname(copy))
-        shutil.copy2(program, copy)
-        os.chmod(copy, 0o755)
-        print("the user cannot run %s: using a copy" % program)
-        return copy
-
-    def give_home(self):
-        if self.root:
-            for folder, dirs, files in os.walk(self.home):
-                for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
-                    os.chown(name, self.user.pw_uid, self.user.pw_gid)
-
-    def run_as_user(self, argv, output):
-        """A daemon as the user; what it and its hacks print goes to the file
-        `output` in the home (a pipe nobody reads would fill and stall them)."""
-        with open(os.path.join(self.home, output), "w") as out:
-            p = subprocess.Popen(self.as_user(argv), env=self.env, stdout=out, stderr=subprocess.STDOUT)
-        self.processes.append(p)
-        return p
 
     def output(self, name):
-        try:
-            with open(os.path.join(self.home, name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return self.file(name)
 
     def run(self, argv):
         p = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -125,11 +58,6 @@ class DaemonSession:
         subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (crop[2], crop[3], crop[0], crop[1]),
                         "+repage", path], env=self.env, check=True, timeout=DEADLINE)
         print("screenshot:", path)
-
-    def close(self):
-        for p in reversed(self.processes):
-            stop(p)
-        shutil.rmtree(self.home, ignore_errors=True)
 
 
 def ended(pid):
@@ -333,6 +261,20 @@ def test_window_id_foreign(s):
         raise Failure("prismora ended while the window exists")
     stop(clock)  # its window goes with it
     expect_exit(p, 0, "prismora after its window was destroyed")
+
+
+def test_window_id_covered(s):
+    """A hack window under another window draws nothing and costs almost
+    nothing; uncovered, its pattern moves again."""
+    clock = s.run(["xclock", "-geometry", "300x200+50+50"])
+    window = xclock_window(s, clock)
+    p = s.run_as_user([s.prismora, "--window-id", window], "prismora.out")
+    area = (50, 50, 300, 200)
+    moving_pattern(s, area, "the xclock window")
+    covered_draws_nothing(s, p, lambda: s.output("prismora.out"), "340x240+30+30", 0.02,
+                          lambda: moving_pattern(s, area, "the uncovered xclock window"))
+    p.send_signal(signal.SIGTERM)
+    expect_exit(p, 0, "SIGTERM after the cover")
 
 
 def test_window_id_missing(s):

@@ -18,12 +18,10 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_setup import DEADLINE, Failure, stop  # noqa: E402,F401  (the drivers take them from here too)
+
 WIDTH, HEIGHT = 1024, 768
-DEADLINE = 20.0  # seconds for anything to happen on a loaded machine
-
-
-class Failure(Exception):
-    pass
 
 
 def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
@@ -34,16 +32,6 @@ def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
             return value
         time.sleep(interval)
     raise Failure("timed out waiting for " + what)
-
-
-def stop(process):
-    if process and process.poll() is None:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
 
 
 class XServer:
@@ -102,6 +90,18 @@ class Session:
         self.processes.append(p)
         return p
 
+    def run_logged(self, name, *argv):
+        """A program whose output goes to the file `name` in the home, read
+        while it runs (see log)."""
+        with open(os.path.join(self.home, name), "w") as out:
+            p = subprocess.Popen(list(argv), env=self.env, stdout=out, stderr=subprocess.STDOUT)
+        self.processes.append(p)
+        return p
+
+    def log(self, name):
+        with open(os.path.join(self.home, name)) as f:
+            return f.read()
+
     def tool(self, *argv):
         return subprocess.run(list(argv), env=self.env, capture_output=True, text=True, timeout=DEADLINE)
 
@@ -144,12 +144,92 @@ def alive(p):
     return p.poll() is None
 
 
+def cpu_seconds(pid):
+    """User plus system CPU time of a process so far."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def cpu_share(p, seconds=3.0):
+    """The process's CPU time over `seconds` as a share of one core."""
+    start, cpu = time.monotonic(), cpu_seconds(p.pid)
+    wait_until(lambda: time.monotonic() - start >= seconds, "%g s of measuring" % seconds, timeout=seconds + 5)
+    return (cpu_seconds(p.pid) - cpu) / (time.monotonic() - start)
+
+
+def quiet(read_log):
+    """Waits until the log (read_log() is its text) has not grown for 1.5 s:
+    the program draws no frame (drawing, it logs its frame rate each second)."""
+    size, since = len(read_log()), time.monotonic()
+
+    def settled():
+        nonlocal size, since
+        now = len(read_log())
+        if now != size:
+            size, since = now, time.monotonic()
+        return time.monotonic() - since > 1.5
+    wait_until(settled, "the frames to stop")
+
+
+def hidden_seconds(lines):
+    """The most hidden time any of the frame-rate lines reports."""
+    return max([float(l.split("hidden ")[1].split()[0]) for l in lines if "hidden " in l] or [0.0])
+
+
+def covered_draws_nothing(s, p, read_log, geometry, most, drawing_again):
+    """Covers the area `geometry` with a window: the program (its frame-rate
+    log read by read_log) must log no frame and take less than `most` of the
+    CPU it took uncovered; uncovered again, drawing_again() must see it draw,
+    and its next line report the time it spent hidden."""
+    visible = cpu_share(p, 2.0)
+    cover, _ = covering_window(s, geometry)
+    quiet(read_log)
+    mark = len(read_log())
+    covered = cpu_share(p, 2.0)
+    print("visible: %.1f%% of a core, covered: %.2f%%" % (100 * visible, 100 * covered))
+    if " fps" in read_log()[mark:] or covered >= most * visible:
+        raise Failure("covered, the program drew or took too much:\n" + read_log()[mark:])
+    stop(cover)
+    drawing_again()
+    lines = wait_until(lambda: [l for l in read_log()[mark:].splitlines() if " fps" in l], "a frame-rate line")
+    print(lines[0])
+    if hidden_seconds(lines) < 1.5:
+        raise Failure("no hidden time reported: " + lines[0])
+
+
+def viewable(s, window):
+    return "IsViewable" in s.tool("xwininfo", "-id", window).stdout
+
+
+def covering_window(s, geometry):
+    """An xclock without a border over the given area: with no window manager
+    the newest window is on top. Returns (process, window id)."""
+    before = set(l.split()[0] for l in s.tool("xwininfo", "-root", "-children").stdout.splitlines()
+                 if l.strip().startswith("0x"))
+    clock = subprocess.Popen(["xclock", "-bw", "0", "-geometry", geometry], env=s.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    s.processes.append(clock)
+
+    def new_clock():
+        for line in s.tool("xwininfo", "-root", "-children").stdout.splitlines():
+            words = line.split()
+            if words and words[0].startswith("0x") and words[0] not in before and '"xclock"' in line:
+                return words[0]
+        return None
+    window = wait_until(lambda: not alive(clock) or new_clock(), "the covering window")
+    if not alive(clock):
+        raise Failure("xclock ended")
+    wait_until(lambda: viewable(s, window), "the covering window on the screen")
+    return clock, window
+
+
 def expect_exit(p, code, what):
     try:
         p.wait(DEADLINE)
     except subprocess.TimeoutExpired:
         raise Failure(what + ": the program did not end")
-    out, err = p.communicate()
+    err = p.communicate()[1] or ""  # None where the output went to a file
     if err.strip():
         print("stderr:", err.strip())
     if p.returncode != code:
@@ -179,13 +259,13 @@ def move(s, x, y):
         raise Failure("the pointer did not move to %d,%d" % (x, y))
 
 
-def start_saver(s):
-    p = s.run(s.args.prismora, "/s")
+def start_saver(s, log=None):
+    p = s.run_logged(log, s.args.prismora, "/s") if log else s.run(s.args.prismora, "/s")
     s.xdotool("search", "--sync", "--onlyvisible", "--name", "^Full$")
     # Frames are drawn once the screen is lit all over.
     wait_until(lambda: not alive(p) or lit_fraction(s.pixels()) > 0.95, "a lit screen")
     if not alive(p):
-        raise Failure("the saver ended at start: " + p.communicate()[1])
+        raise Failure("the saver ended at start: " + (s.log(log) if log else p.communicate()[1]))
     return p
 
 
@@ -236,6 +316,17 @@ def test_saver_mouse(s):
     move(s, x, y + 16)  # 16 px down
     err = expect_exit(p, 0, "16-pixel move")
     print("\n".join(l for l in err.splitlines() if "fps" in l))
+
+
+def test_saver_covered(s):
+    """Under a window that covers the whole screen the saver draws nothing
+    and costs almost nothing (its designed 10 ms timer goes on ticking, about
+    1% of a core on this Xvfb); uncovered, it draws again at once."""
+    p = start_saver(s, "saver.log")
+    covered_draws_nothing(s, p, lambda: s.log("saver.log"), "%dx%d+0+0" % (WIDTH, HEIGHT), 0.05,
+                          lambda: frames_go_on(s, p, 2))
+    s.xdotool("key", "space")
+    expect_exit(p, 0, "key after the cover")
 
 
 def test_saver_key(s):

@@ -14,19 +14,18 @@ Screenshots (grim -o OUTPUT) are kept in the output folder.
 import argparse
 import glob
 import os
-import shutil
 import signal
 import socket
 import struct
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from daemon_e2e import ensure_user  # noqa: E402
-from linux_e2e import DEADLINE, Failure, XServer, alive, changed_fraction, lit_fraction, stop, wait_until  # noqa: E402
+from e2e_setup import PlainUserHome  # noqa: E402
+from linux_e2e import (DEADLINE, Failure, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
+                       quiet, stop, wait_until)
 
 SWAY_CONFIG = """\
 xwayland disable
@@ -54,51 +53,19 @@ def read_ppm(data):
     return width, height, data[at + 1:at + 1 + 3 * width * height]
 
 
-class SwaySession:
+class SwaySession(PlainUserHome):
     """A headless Sway as the test's user, with its home and runtime folder,
     and the programs started, stopped by pid at the end."""
 
     def __init__(self, args):
+        super().__init__("prismora-wayland-e2e-", {"PRISMORA_FPS_LOG": "1"})
         self.args = args
-        self.root = os.geteuid() == 0
-        self.user = ensure_user() if self.root else None
-        self.home = tempfile.mkdtemp(prefix="prismora-wayland-e2e-")
-        os.chmod(self.home, 0o755)
         self.runtime = os.path.join(self.home, "runtime")
         os.mkdir(self.runtime, 0o700)
-        self.processes = []
-        self.env = {"HOME": self.home, "PATH": "/usr/bin:/bin:/usr/sbin:/sbin", "XDG_RUNTIME_DIR": self.runtime,
-                    "XDG_CONFIG_HOME": os.path.join(self.home, ".config"), "PRISMORA_FPS_LOG": "1"}
-        for passed in ("LSAN_OPTIONS", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LANG"):
-            if passed in os.environ:
-                self.env[passed] = os.environ[passed]
+        self.env["XDG_RUNTIME_DIR"] = self.runtime
         self.prismora = self.runnable(os.path.abspath(args.prismora))
         self.pointer_device = self.runnable(os.path.abspath(args.pointer_device))
         self.give_home()
-
-    # ---- the user ----
-
-    def as_user(self, argv):
-        if not self.root:
-            return argv
-        return ["setpriv", "--reuid=%d" % self.user.pw_uid, "--regid=%d" % self.user.pw_gid, "--init-groups"] + argv
-
-    def runnable(self, program):
-        """The program as the user can run it: where it is, or a copy in the
-        home when the build folder is closed to other users."""
-        if not self.root or subprocess.run(self.as_user(["test", "-x", program]), env=self.env).returncode == 0:
-            return program
-        copy = os.path.join(self.home, "bin", os.path.basename(program))
-        os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(program, copy)
-        os.chmod(copy, 0o755)
-        return copy
-
-    def give_home(self):
-        if self.root:
-            for folder, dirs, files in os.walk(self.home):
-                for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
-                    os.chown(name, self.user.pw_uid, self.user.pw_gid)
 
     # ---- Sway ----
 
@@ -122,13 +89,6 @@ class SwaySession:
             raise Failure("sway ended:\n" + self.file("sway.log"))
         self.env["WAYLAND_DISPLAY"], self.env["SWAYSOCK"] = found
         wait_until(lambda: self.swaymsg("-t", "get_outputs", check=False).returncode == 0, "Sway's IPC")
-
-    def file(self, name):
-        try:
-            with open(os.path.join(self.home, name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
 
     def swaymsg(self, *argv, check=True):
         r = subprocess.run(self.as_user(["swaymsg"] + list(argv)), env=self.env, capture_output=True, text=True,
@@ -174,21 +134,8 @@ class SwaySession:
 
     # ---- programs ----
 
-    def run_as_user(self, argv, output, stdin=None):
-        """A program as the user; what it prints goes to the file `output` in
-        the home (a pipe nobody reads would fill and stall it)."""
-        with open(os.path.join(self.home, output), "w") as out:
-            p = subprocess.Popen(self.as_user(argv), env=self.env, stdin=stdin, stdout=out, stderr=subprocess.STDOUT)
-        self.processes.append(p)
-        return p
-
     def prismora_run(self, *argv, output="prismora.out"):
         return self.run_as_user([self.prismora] + list(argv), output)
-
-    def close(self):
-        for p in reversed(self.processes):
-            stop(p)
-        shutil.rmtree(self.home, ignore_errors=True)
 
 
 def expect_status(s, p, code, what, output="prismora.out"):
@@ -287,6 +234,109 @@ def test_layer_two_outputs(s):
     if errors:
         raise Failure("unexpected output:\n" + "\n".join(errors))
     expect_store_untouched(s)
+
+
+def rate_lines(s, output, after=0):
+    """The frame-rate lines about `output` past byte `after` of the log."""
+    return [l for l in s.file("prismora.out")[after:].splitlines() if l.startswith("prismora: %s: " % output)]
+
+
+def power_off(s, output):
+    """Turns the output's power off; False where the compositor cannot (the
+    headless backend of wlroots 0.15, Sway 1.7's, refuses: "Failed to commit
+    output" in its log, and the output stays on)."""
+    s.swaymsg("output", output, "dpms", "off")
+    try:
+        wait_until(lambda: not s.outputs()[output]["dpms"] or "Failed to commit output " + output in s.file("sway.log"),
+                   output + "'s power off")
+    except Failure:
+        return False
+    return not s.outputs()[output]["dpms"]
+
+
+def cover(s, output, how):
+    """A full-screen terminal (foot, opaque) on the output, or (how "global")
+    over every output."""
+    s.swaymsg("focus", "output", output)
+    # cat keeps the terminal open: the test user's shell is nologin.
+    foot = s.run_as_user(["env", "LC_ALL=C.UTF-8", "foot", "cat"], "foot.out")
+    wait_until(lambda: not alive(foot) or '"app_id": "foot"' in s.swaymsg("-t", "get_tree").stdout, "foot's window")
+    if not alive(foot):
+        raise Failure("foot ended:\n" + s.file("foot.out"))
+    s.swaymsg('[app_id="foot"]', "fullscreen", "enable", *([how] if how else []))
+    return foot
+
+
+def one_draws_other_not(s, p, drawing, still):
+    """The output `drawing` goes on moving and logging; `still` draws nothing."""
+    mark = len(s.file("prismora.out"))
+    wait_until(lambda: len(rate_lines(s, drawing, mark)) >= 1, "a frame-rate line of " + drawing)
+    mark = len(s.file("prismora.out"))
+    share = cpu_share(p)
+    moving_pattern(s, drawing, drawing + " beside " + still, p)
+    if rate_lines(s, still, mark) or len(rate_lines(s, drawing, mark)) < 2:
+        raise Failure("%s should draw and %s not:\n%s" % (drawing, still, s.file("prismora.out")[mark:]))
+    return share
+
+
+def test_layer_frames_follow_the_display(s):
+    """The wallpaper draws only what the compositor shows: an output that is
+    off or covered draws nothing while the other goes on; with both off, or
+    the desktop under a full-screen window, the process costs almost
+    nothing; shown again, its pattern moves on from where a 10 ms timer
+    would have put it."""
+    first, second = two_outputs(s)
+    started = time.monotonic()
+    p = s.prismora_run("--layer", "background")
+    for output in (first, second):
+        moving_pattern(s, output, output, p)
+    visible = cpu_share(p)
+    print("visible: %.1f%% of a core" % (100 * visible))
+    quiet_shares = []
+
+    if power_off(s, second):
+        print("%s off: %.1f%% of a core" % (second, 100 * one_draws_other_not(s, p, first, second)))
+        if not power_off(s, first):
+            raise Failure("%s could not be turned off" % first)
+        quiet(lambda: s.file("prismora.out"))
+        quiet_shares.append(("both outputs off", cpu_share(p)))
+        for output in (first, second):
+            s.swaymsg("output", output, "dpms", "on")
+        moving_pattern(s, second, second + " back on", p)
+    else:
+        print("the compositor cannot turn an output off here: the power-off states are not tried")
+
+    foot = cover(s, second, None)
+    print("%s covered: %.1f%% of a core" % (second, 100 * one_draws_other_not(s, p, first, second)))
+    stop(foot)
+    moving_pattern(s, second, second + " uncovered", p)
+
+    foot = cover(s, first, "global")  # one full-screen window over both outputs
+    quiet(lambda: s.file("prismora.out"))
+    quiet_shares.append(("covered by a full-screen window", cpu_share(p)))
+    # The mark before the window goes: the first frame after it may come, and
+    # print the line with the hidden time, before this script reads the log.
+    mark = len(s.file("prismora.out"))
+    stop(foot)
+
+    moving_everywhere(s, first, first + " shown again", p)
+    moving_everywhere(s, second, second + " shown again", p)
+    line = wait_until(lambda: rate_lines(s, first, mark) and rate_lines(s, first, mark)[-1], "a line after the return")
+    wall = time.monotonic() - started
+    steps, elapsed = line.split("drift ")[1].split(" steps in ")
+    steps, elapsed = int(steps), float(elapsed.split()[0])
+    hidden = max(float(l.split("hidden ")[1].split()[0]) for l in rate_lines(s, first, mark))
+    print("shown again: %s (%.2f s since the start)" % (line, wall))
+    if abs(steps - elapsed / 0.01) > 1 or not wall - 5.0 <= elapsed <= wall:
+        raise Failure("drift steps %d in %.2f s of the pattern's clock, %.2f s since the start" % (steps, elapsed, wall))
+    if hidden < 1.5:
+        raise Failure("the log reports no hidden time after the cover: " + line)
+    for what, share in quiet_shares:
+        print("%s: %.2f%% of a core, %.2f%% of the visible CPU" % (what, 100 * share, 100 * share / visible))
+        if share >= 0.02 * visible:
+            raise Failure("%s: not under 2%% of the visible CPU" % what)
+    p.send_signal(signal.SIGTERM)
+    expect_status(s, p, 0, "SIGTERM")
 
 
 def test_layer_one_output(s):

@@ -2,7 +2,7 @@
 # with a deadline, an Xvfb of its own (WIDTH x HEIGHT, 1024 x 768 unless set)
 # and a Wine prefix in $WORK, both cleaned up on exit, and the helpers around
 # Wine, the program's process and the screen. Sourced after the script has set
-# SCR, WINTOOL_EXE and WORK.
+# SCR (or PREFIX_ARCH), WINTOOL_EXE and WORK.
 
 failures=0
 pids=()
@@ -17,10 +17,30 @@ fail() {
   failures=$((failures + 1))
 }
 
+# The prefix's width: the program's (read from its header), unless the
+# script sets PREFIX_ARCH. Every `wine` below (timeout's too) is the loader of
+# that width: wine64 in a 64-bit prefix, which hands a 32-bit program to the
+# 32-bit loader itself, so that both run there as on 64-bit Windows.
+scripts_dir=$(dirname "${BASH_SOURCE[0]}")/../../scripts
+source "$scripts_dir/wine-loader.sh"
+source "$scripts_dir/i386-emulation.sh"
+if [[ -n ${PREFIX_ARCH:-} ]]; then
+  WINEARCH=$PREFIX_ARCH
+elif [[ $(wine_loader_for "$SCR") == */wine64 ]]; then
+  WINEARCH=win64
+else
+  WINEARCH=win32
+fi
+export WINEARCH
+if [[ $WINEARCH == win64 ]]; then WINE_LOADER=/usr/lib/wine/wine64; else WINE_LOADER=/usr/lib/wine/wine; fi
+mkdir -p "$WORK/bin"
+printf '#!/bin/sh\nexec %s "$@"\n' "$WINE_LOADER" >"$WORK/bin/wine"
+chmod +x "$WORK/bin/wine"
+export PATH=$WORK/bin:$PATH
+
 # Where 32-bit programs run emulated (QEMU, see scripts/i386-emulation.sh)
 # Wine and the program are several times slower: every deadline here is
 # stretched by this one factor. Nothing else changes.
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/i386-emulation.sh"
 if i386_entry_active; then SLOWDOWN=${PRISMORA_EMULATED_SLOWDOWN:-4}; else SLOWDOWN=1; fi
 
 # wait_for <seconds> <command...>: polls the command until it succeeds.

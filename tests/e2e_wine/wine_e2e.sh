@@ -274,7 +274,7 @@ for tool in Xvfb xdotool xdpyinfo import convert compare wine wineserver; do
 done
 start_xvfb || { echo "could not start Xvfb"; exit 1; }
 log "display $DISPLAY, prefix $WINEPREFIX"
-timeout $((300 * SLOWDOWN)) wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
+timeout $((300 * SLOWDOWN)) wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
   { echo "wineboot failed"; exit 1; }
 # With no window manager, Wine draws the title bars and borders itself.
 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null

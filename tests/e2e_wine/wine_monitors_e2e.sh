@@ -199,7 +199,7 @@ for tool in Xvfb xdotool xdpyinfo xrandr import convert compare wine wineserver;
 done
 start_xvfb
 log "display $DISPLAY, prefix $WINEPREFIX"
-timeout $((300 * SLOWDOWN)) wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
+timeout $((300 * SLOWDOWN)) wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
   { echo "wineboot failed"; exit 1; }
 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 

@@ -1,16 +1,13 @@
 // The embedded mode on the headless layer: the stored settings read and never
 // written, the options over them, the pattern it sets up, what it asks of the
-// embedded window and how it answers the window's events, and the pacer that
-// asks for its frames.
+// embedded window and how it answers the window's events, and the pacing of
+// its frames on the virtual clock.
 #include "host/embedded_saver.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include "platform/headless/headless_gl_window.h"
 #include "settings/memory_registry.h"
@@ -182,8 +179,10 @@ TEST_F(EmbeddedWindow, DrawsOnTheGivenWindowUntilItGoesThenReleasesAndEndsWithZe
   EXPECT_TRUE(r.released);
 }
 
-TEST_F(EmbeddedWindow, EachPaintAdvancesThePatternByOneFrameAndAResizeKeepsItDrawing) {
-  TheGLWindow().script = {{GLWindowEvent::Paint}, {GLWindowEvent::Resize, 1920, 1080}, {GLWindowEvent::Paint},
+// Frames every 10 ms from the first: at 10, 20 and 30 ms one step each; a
+// paint at 35 ms (an exposure) draws again but takes no step.
+TEST_F(EmbeddedWindow, EachFrameBringsThePatternToItsClockAndAResizeKeepsItDrawing) {
+  TheGLWindow().script = {{GLWindowEvent::Paint}, {GLWindowEvent::Resize, 1920, 1080}, {GLWindowEvent::Wait, 35},
                           {GLWindowEvent::Resize, 1, 1}, {GLWindowEvent::Paint}};
   const float phaseBefore = Gradient::Pattern.PhaseA;
   // The drift draws from the generator when a velocity is 0: both runs start
@@ -194,7 +193,7 @@ TEST_F(EmbeddedWindow, EachPaintAdvancesThePatternByOneFrameAndAResizeKeepsItDra
   Gradient::SetRandomSeed(seed);
   embedded::EmbeddedSaver saver(10000);
   EXPECT_EQ(saver.Run(0), 0);
-  EXPECT_EQ(TheGLWindow().swaps, 3);
+  EXPECT_EQ(TheGLWindow().swaps, 5);
   EXPECT_EQ(TheGLWindow().parent, 0u);  // the root window
   EXPECT_NE(Gradient::Pattern.PhaseA, phaseBefore);
   EXPECT_EQ(Gradient::Pattern.PhaseA, expected->PhaseA);
@@ -217,34 +216,17 @@ TEST_F(EmbeddedWindow, AWindowThatCannotBeDrawnOnEndsWithOneLineAndStatusOne) {
   }
 }
 
-TEST_F(EmbeddedWindow, WithoutADelayEachFrameAsksForTheNext) {
-  TheGLWindow().script = {{GLWindowEvent::Paint}, {GLWindowEvent::Paint}};
-  embedded::EmbeddedSaver saver(0);
-  EXPECT_EQ(saver.Run(0), 0);
-  EXPECT_EQ(ui::headless::GLWindowInvalidations(), 3);  // the first frame's, then one per paint
-}
-
-// A deadline, never a fixed sleep: the pacer must tick repeatedly, and not at
-// all once stopped.
-TEST(FramePacerTest, TicksUntilStoppedAndNeverAfter) {
-  std::atomic<int> ticks{0};
-  FramePacer pacer;
-  pacer.Start(std::chrono::microseconds(1000), [&] { ++ticks; });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ticks < 5 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-  EXPECT_GE(ticks, 5);
-  pacer.Stop();
-  const int stopped = ticks;
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(ticks, stopped);
-}
-
-TEST(FramePacerTest, StopEndsALongWaitAtOnce) {
-  FramePacer pacer;
-  pacer.Start(std::chrono::hours(1), [] {});
-  const auto start = std::chrono::steady_clock::now();
-  pacer.Stop();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+// --delay is the time from one frame to the next; 0 asks for the next at once.
+TEST_F(EmbeddedWindow, EachFrameAsksForTheNextAfterTheDelay) {
+  TheGLWindow().script = {{GLWindowEvent::Paint}, {GLWindowEvent::Wait, 25}};
+  embedded::EmbeddedSaver paced(10000);
+  EXPECT_EQ(paced.Run(0), 0);
+  EXPECT_EQ(TheGLWindow().paints, 3);  // at 0, 10 and 20 ms
+  ui::headless::ResetGLWindow();
+  TheGLWindow().script = {{GLWindowEvent::Paint}, {GLWindowEvent::Wait, 5}};
+  embedded::EmbeddedSaver unpaced(0);
+  EXPECT_EQ(unpaced.Run(0), 0);
+  EXPECT_EQ(TheGLWindow().paints, 6);  // one in every millisecond of the wait
 }
 
 }  // namespace

@@ -1,20 +1,25 @@
 // The layer-shell mode on the headless layer window: each output its own
 // picture, made when its surface is first sized and dropped when it goes;
-// input ignored by the wallpaper and ending the saver (a key, a button, the
-// pointer beyond 15 pixels from where it entered); and what follows a failed
-// open: the X11 form, or a status and one line.
+// frames only when the compositor asks (the frame callbacks), paced per
+// output on the virtual clock with the drift caught up; input ignored by the
+// wallpaper and ending the saver (a key, a button, the pointer beyond 15
+// pixels from where it entered); and what follows a failed open: the X11
+// form, or a status and one line.
 #include "host/layer_saver.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "platform/headless/headless.h"
 #include "platform/headless/headless_layer_window.h"
 
 namespace {
 
 using ui::headless::LayerEvent;
 using ui::headless::TheLayerWindow;
+
+LayerEvent Wait(int ms) { return {LayerEvent::Wait, 0, double(ms)}; }
 
 embedded::PatternChoice Choice(bool random = false) { return embedded::PatternChoice{25, 7, random}; }
 
@@ -52,20 +57,20 @@ TEST(PointerTravelTest, MoreThanFifteenPixelsAlongEitherAxisFromTheFirstPosition
 
 TEST_F(LayerMode, EachOutputGetsItsOwnPictureWhileItIsThere) {
   TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
-                             {LayerEvent::Paint, 1},           {LayerEvent::Paint, 2},
-                             {LayerEvent::Paint, 2},           {LayerEvent::Sized, 3, 640, 480}};
+                             {LayerEvent::Shown, 1},           {LayerEvent::Shown, 2},
+                             {LayerEvent::Shown, 2},           {LayerEvent::Sized, 3, 640, 480}};
   layered::LayerSaver saver(Choice(), 10000, 4242);
   ASSERT_TRUE(OpenAndRun(saver, false));
   const auto& pictures = saver.Pictures();
   ASSERT_EQ(pictures.size(), 3u);
   // Started together, they still differ: each drew its own values.
-  EXPECT_NE(pictures.at(1)->PhaseA, pictures.at(3)->PhaseA);
-  EXPECT_NE(pictures.at(1)->OffsetX, pictures.at(3)->OffsetX);
+  EXPECT_NE(pictures.at(1).pattern->PhaseA, pictures.at(3).pattern->PhaseA);
+  EXPECT_NE(pictures.at(1).pattern->OffsetX, pictures.at(3).pattern->OffsetX);
   for (const auto& [output, picture] : pictures) {
-    EXPECT_EQ(picture->Speed, 25) << output;
-    EXPECT_EQ(picture->Algorithm, 7) << output;
-    EXPECT_EQ(picture->GridColumns, embedded::kGridColumns);
-    EXPECT_EQ(picture->GridRows, embedded::kGridRows);
+    EXPECT_EQ(picture.pattern->Speed, 25) << output;
+    EXPECT_EQ(picture.pattern->Algorithm, 7) << output;
+    EXPECT_EQ(picture.pattern->GridColumns, embedded::kGridColumns);
+    EXPECT_EQ(picture.pattern->GridRows, embedded::kGridRows);
   }
   EXPECT_TRUE(TheLayerWindow().signalsInstalled);
   EXPECT_TRUE(TheLayerWindow().released);
@@ -73,26 +78,79 @@ TEST_F(LayerMode, EachOutputGetsItsOwnPictureWhileItIsThere) {
   EXPECT_EQ(TheLayerWindow().request.layer, ui::Layer::Background);
 }
 
-TEST_F(LayerMode, APaintAdvancesOnlyItsOwnOutputsPicture) {
-  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600}};
+// The first frame comes with the size; every later one waits for its
+// output's frame callback, which a covered output, or one whose power is
+// off, never gets.
+TEST_F(LayerMode, NoFrameWithoutAFrameCallbackAndEachOutputOnItsOwn) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600}, Wait(500),
+                             {LayerEvent::Shown, 2}, Wait(50), {LayerEvent::Shown, 2}, Wait(50)};
   layered::LayerSaver saver(Choice(), 10000, 1);
   ASSERT_TRUE(OpenAndRun(saver, false));
-  const float a1 = saver.Pictures().at(1)->PhaseA, a2 = saver.Pictures().at(2)->PhaseA;
-  saver.LayerSurfacePaint(2);
-  saver.LayerSurfacePaint(2);
-  EXPECT_EQ(saver.Pictures().at(1)->PhaseA, a1);
-  EXPECT_NE(saver.Pictures().at(2)->PhaseA, a2);
-  // A new size (a scale change) keeps the picture going.
-  saver.LayerSurfaceSized(2, "HEADLESS-2", 1600, 1200);
-  const float moved = saver.Pictures().at(2)->PhaseA;
-  EXPECT_NE(moved, a2);
+  EXPECT_EQ(TheLayerWindow().paints[1], 1);
+  EXPECT_EQ(TheLayerWindow().paints[2], 3);
+  const auto& pictures = saver.Pictures();
+  EXPECT_EQ(pictures.at(1).pacing.FramesDrawn(), 1);
+  EXPECT_EQ(pictures.at(1).pacing.StepsTaken(), 0);  // its first frame came at its start
+  // The second output's last frame came 550 ms after its start: 55 steps.
+  EXPECT_EQ(pictures.at(2).pacing.StepsTaken(), 55);
   saver.LayerSurfacePaint(99);  // an output never sized draws nothing and makes nothing
-  EXPECT_EQ(saver.Pictures().size(), 2u);
+  EXPECT_EQ(pictures.size(), 2u);
+}
+
+// Callbacks sooner than --delay wait for it; with no delay each one draws.
+TEST_F(LayerMode, AFrameCallbackDrawsOnceTheDelayHasPassed) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, Wait(4), {LayerEvent::Shown, 1},
+                             {LayerEvent::Shown, 1}};
+  layered::LayerSaver paced(Choice(), 20000, 1);
+  ASSERT_TRUE(OpenAndRun(paced, false));
+  EXPECT_EQ(TheLayerWindow().paints[1], 1);  // 4 ms after the first frame: not yet
+  ui::headless::ResetLayerWindow();
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, {LayerEvent::Shown, 1}, Wait(19),
+                             {LayerEvent::Shown, 1}, Wait(1)};
+  layered::LayerSaver late(Choice(), 20000, 1);
+  ASSERT_TRUE(OpenAndRun(late, false));
+  EXPECT_EQ(TheLayerWindow().paints[1], 2);  // at 20 ms, by the time alone
+  ui::headless::ResetLayerWindow();
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, {LayerEvent::Shown, 1}, {LayerEvent::Shown, 1}};
+  layered::LayerSaver unpaced(Choice(), 0, 1);
+  ASSERT_TRUE(OpenAndRun(unpaced, false));
+  EXPECT_EQ(TheLayerWindow().paints[1], 3);
+}
+
+// Shown again after three seconds unseen, the picture is where a 10 ms
+// timer would have put it: the same values as 300 steps of the plain drift.
+TEST_F(LayerMode, ShownAgainThePictureIsWhereTheTimerWouldHavePutIt) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, Wait(3000), {LayerEvent::Shown, 1}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  Gradient::SetRandomSeed(12345);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  Gradient::SetRandomSeed(12345);
+  Gradient::PatternState expected{};
+  embedded::InitPicture(expected, Choice());
+  for (int i = 0; i < 300; ++i) Gradient::DriftFrame(expected);
+  const Gradient::PatternState& p = *saver.Pictures().at(1).pattern;
+  EXPECT_EQ(saver.Pictures().at(1).pacing.StepsTaken(), 300);
+  EXPECT_EQ(p.PhaseA, expected.PhaseA);
+  EXPECT_EQ(p.PhaseC, expected.PhaseC);
+  EXPECT_EQ(p.OffsetY, expected.OffsetY);
+  EXPECT_EQ(p.OffsetXVelocity, expected.OffsetXVelocity);
+}
+
+// A new size (a scale change) keeps the picture and its clock going.
+TEST_F(LayerMode, ANewSizeKeepsThePictureGoing) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 800, 600}, Wait(100),
+                             {LayerEvent::Sized, 1, 1600, 1200, "HEADLESS-1"}};
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenAndRun(saver, false));
+  ASSERT_EQ(saver.Pictures().size(), 1u);
+  EXPECT_EQ(saver.Pictures().at(1).width, 1600);
+  EXPECT_EQ(saver.Pictures().at(1).pacing.StepsTaken(), 10);
+  EXPECT_EQ(TheLayerWindow().paints[1], 2);
 }
 
 TEST_F(LayerMode, AnOutputThatGoesLosesItsPictureAndAReturningOneGetsANewOne) {
   TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
-                             {LayerEvent::Gone, 2}, {LayerEvent::Paint, 2}, {LayerEvent::Paint, 1}};
+                             {LayerEvent::Gone, 2}, {LayerEvent::Shown, 2}, {LayerEvent::Shown, 1}};
   layered::LayerSaver saver(Choice(), 10000, 1);
   ASSERT_TRUE(OpenAndRun(saver, false));
   EXPECT_EQ(saver.Pictures().size(), 1u);
@@ -106,9 +164,9 @@ TEST_F(LayerMode, ARandomChoiceGivesEachOutputAnAlgorithmOfItsOwnFromOneToTwelve
   ASSERT_TRUE(OpenAndRun(saver, false));
   std::set<int> algorithms;
   for (const auto& [output, picture] : saver.Pictures()) {
-    EXPECT_GE(picture->Algorithm, 1);
-    EXPECT_LE(picture->Algorithm, 12);
-    algorithms.insert(picture->Algorithm);
+    EXPECT_GE(picture.pattern->Algorithm, 1);
+    EXPECT_LE(picture.pattern->Algorithm, 12);
+    algorithms.insert(picture.pattern->Algorithm);
   }
   EXPECT_GT(algorithms.size(), 3u);
 }
@@ -116,7 +174,7 @@ TEST_F(LayerMode, ARandomChoiceGivesEachOutputAnAlgorithmOfItsOwnFromOneToTwelve
 TEST_F(LayerMode, TheWallpaperTakesNoInput) {
   TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Key},
                              {LayerEvent::Button},              {LayerEvent::Pointer, 0, 0, 0},
-                             {LayerEvent::Pointer, 0, 900, 900}, {LayerEvent::Paint, 1}};
+                             {LayerEvent::Pointer, 0, 900, 900}, {LayerEvent::Shown, 1}};
   layered::LayerSaver saver(Choice(), 10000, 1);
   ASSERT_TRUE(OpenAndRun(saver, false));
   EXPECT_FALSE(TheLayerWindow().endRequested);
@@ -127,8 +185,8 @@ TEST_F(LayerMode, TheWallpaperTakesNoInput) {
 TEST_F(LayerMode, TheSaverEndsOnAKeyOrAButton) {
   for (const LayerEvent::Kind kind : {LayerEvent::Key, LayerEvent::Button}) {
     ui::headless::ResetLayerWindow();
-    TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Paint, 1}, {kind},
-                               {LayerEvent::Paint, 1}};
+    TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Shown, 1}, {kind},
+                               {LayerEvent::Shown, 1}};
     layered::LayerSaver saver(Choice(), 10000, 1);
     ASSERT_TRUE(OpenAndRun(saver, true));
     EXPECT_TRUE(TheLayerWindow().request.takesInput);
@@ -145,8 +203,8 @@ TEST_F(LayerMode, TheSaverEndsOnPointerTravelOfMoreThanFifteenPixelsAcrossOutput
   // of it, so its positions continue the same coordinates.
   TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
                              {LayerEvent::Pointer, 0, 1000, 300}, {LayerEvent::Pointer, 0, 1010, 310},
-                             {LayerEvent::Pointer, 0, 1015, 315}, {LayerEvent::Paint, 1},
-                             {LayerEvent::Pointer, 0, 1016, 300}, {LayerEvent::Paint, 1}};
+                             {LayerEvent::Pointer, 0, 1015, 315}, {LayerEvent::Shown, 1},
+                             {LayerEvent::Pointer, 0, 1016, 300}, {LayerEvent::Shown, 1}};
   layered::LayerSaver saver(Choice(), 10000, 1);
   ASSERT_TRUE(OpenAndRun(saver, true));
   EXPECT_TRUE(TheLayerWindow().endRequested);
@@ -161,13 +219,6 @@ TEST_F(LayerMode, AFailedOpenRunsNothing) {
   EXPECT_FALSE(TheLayerWindow().ran);
   EXPECT_FALSE(TheLayerWindow().signalsInstalled);
   EXPECT_TRUE(saver.Pictures().empty());
-}
-
-TEST_F(LayerMode, WithoutADelayEachFrameAsksForTheNext) {
-  TheLayerWindow().script = {{LayerEvent::Sized, 1, 640, 480}, {LayerEvent::Paint, 1}, {LayerEvent::Paint, 1}};
-  layered::LayerSaver saver(Choice(), 0, 1);
-  ASSERT_TRUE(OpenAndRun(saver, false));
-  EXPECT_EQ(ui::headless::LayerInvalidations(), 3);  // the first request, then one per frame
 }
 
 TEST(AfterOpen, OpenedRuns) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,36 @@ TEST_F(SaverFormTest, ASettingsReadErrorIsShownOnceTheSaverDraws) {
   EXPECT_TRUE(ui::headless::SurfaceOf(form).created);
   ASSERT_EQ(TheWorld().messageBoxes.size(), 1u);
   EXPECT_EQ(TheWorld().messageBoxes[0], "|Invalid data type for 'Bright'");
+}
+
+// ---- Frames nobody sees ----
+
+// While the surface says nothing it draws is seen (the window covered, the
+// display off) the ticks neither sweep nor draw; the first tick seen again
+// brings the drift to the 10 ms clock: 100 steps after a second.
+TEST_F(SaverFormTest, UnseenTicksDrawNothingAndTheDriftKeepsItsClock) {
+  Store({});
+  TForm1& form = Start();
+  const auto& surface = ui::headless::SurfaceOf(form);
+  const uint32_t seed = Gradient::RandomSeed();
+  auto expected = std::make_unique<Gradient::PatternState>(Gradient::Pattern);
+  ui::headless::AdvanceTime(30);
+  EXPECT_EQ(surface.swaps, 3);
+  TheWorld().surfacesSeen = false;
+  const Gradient::PatternState before = Gradient::Pattern;
+  ui::headless::AdvanceTime(970);
+  EXPECT_EQ(surface.swaps, 3);
+  EXPECT_EQ(Gradient::Pattern.PhaseA, before.PhaseA);
+  TheWorld().surfacesSeen = true;
+  ui::headless::AdvanceTime(10);
+  EXPECT_EQ(surface.swaps, 4);
+  const uint32_t after = Gradient::RandomSeed();
+  Gradient::SetRandomSeed(seed);
+  for (int i = 0; i < 101; ++i) Gradient::DriftFrame(*expected);
+  EXPECT_EQ(Gradient::Pattern.PhaseA, expected->PhaseA);
+  EXPECT_EQ(Gradient::Pattern.PhaseB, expected->PhaseB);
+  EXPECT_EQ(Gradient::Pattern.OffsetX, expected->OffsetX);
+  EXPECT_EQ(Gradient::RandomSeed(), after);
 }
 
 // ---- Every monitor ----

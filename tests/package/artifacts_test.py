@@ -5,8 +5,12 @@
                            dynamic section and imported symbols (what
                            hardening-check reports): PIE, BIND_NOW, RELRO, no
                            executable stack, stack protector, fortified calls
-  pe PROGRAM...            Windows: ASLR (DYNAMICBASE, with relocations to use
-                           it) and DEP (NX_COMPAT) in the PE header, with pefile
+  pe --bits 32|64 PROGRAM...
+                           Windows: the build's width (PE32 for i386, PE32+ for
+                           x86-64), ASLR (DYNAMICBASE, with relocations to use
+                           it; HIGH_ENTROPY_VA on 64 bits), DEP (NX_COMPAT), and
+                           LARGE_ADDRESS_AWARE for the 32-bit wallpaper command,
+                           in the PE header, with pefile
   installer FILE --version VERSION
                            the Windows installer's header: elevation asked for
                            in its manifest, its version information, ASLR and DEP
@@ -20,21 +24,11 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(ok, what):
-    print(("PASS: " if ok else "FAIL: ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
-def run(*argv, **kw):
-    return subprocess.run(list(argv), capture_output=True, text=True, timeout=kw.pop("timeout", 600), **kw)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from e2e_setup import check, failures, run  # noqa: E402
 
 
 # ---- ELF ----
@@ -92,17 +86,26 @@ def check_elf(programs):
 
 # ---- PE ----
 
-def check_pe(programs):
+def check_pe(bits, programs):
     import pefile
     dynamic_base = pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
+    high_entropy = pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA"]
     nx_compat = pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]
     relocs_stripped = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
+    machine, magic = {32: ("IMAGE_FILE_MACHINE_I386", pefile.OPTIONAL_HEADER_MAGIC_PE),
+                      64: ("IMAGE_FILE_MACHINE_AMD64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS)}[bits]
     for path in programs:
         name = os.path.basename(path)
         pe = pefile.PE(path, fast_load=True)
         flags = pe.OPTIONAL_HEADER.DllCharacteristics
-        check(pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], name + ": 32-bit x86")
+        check(pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE[machine] and pe.OPTIONAL_HEADER.Magic == magic,
+              "%s: %d-bit x86 (%s, %s)" % (name, bits, machine, "PE32+" if bits == 64 else "PE32"))
         check(bool(flags & dynamic_base), name + ": ASLR (DYNAMIC_BASE) in 0x%04x" % flags)
+        if bits == 64:
+            check(bool(flags & high_entropy), name + ": 64-bit ASLR (HIGH_ENTROPY_VA) in 0x%04x" % flags)
+        elif name.startswith("prismora-wallpaper"):
+            large = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_LARGE_ADDRESS_AWARE"]
+            check(bool(pe.FILE_HEADER.Characteristics & large), name + ": up to 4 GB (LARGE_ADDRESS_AWARE)")
         check(bool(flags & nx_compat), name + ": DEP (NX_COMPAT) in 0x%04x" % flags)
         # Without a relocation table the loader cannot move the image, and
         # DYNAMIC_BASE would promise what it cannot do.
@@ -115,7 +118,7 @@ def check_pe(programs):
 def check_installer(path, version):
     import pefile
     name = os.path.basename(path)
-    check(name == "prismora-%s-win32.exe" % version, "the installer's name: " + name)
+    check(name == "prismora-%s-setup.exe" % version, "the installer's name: " + name)
     pe = pefile.PE(path)
     flags = pe.OPTIONAL_HEADER.DllCharacteristics
     check(flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"] and
@@ -256,7 +259,9 @@ def main():
     p = argparse.ArgumentParser()
     sub = p.add_subparsers(dest="what", required=True)
     sub.add_parser("elf").add_argument("programs", nargs="+")
-    sub.add_parser("pe").add_argument("programs", nargs="+")
+    pe = sub.add_parser("pe")
+    pe.add_argument("--bits", type=int, choices=(32, 64), required=True)
+    pe.add_argument("programs", nargs="+")
     i = sub.add_parser("installer")
     i.add_argument("installer")
     i.add_argument("--version", required=True)
@@ -268,7 +273,7 @@ def main():
         check_elf_checker()
         check_elf(a.programs)
     elif a.what == "pe":
-        check_pe(a.programs)
+        check_pe(a.bits, a.programs)
     elif a.what == "installer":
         check_installer(a.installer, a.version)
     else:

@@ -1,41 +1,28 @@
 #!/usr/bin/env bash
-# The Windows installer end to end, under Wine in a fresh 32-bit prefix on an
-# Xvfb of its own: built with `cpack -G NSIS`, installed silently (/S), the
-# saver started as the system starts it (the SCRNSAVE.EXE value, /s),
-# uninstalled silently; then once more with the options that leave another
-# screen saver chosen (/NOSCREENSAVER) and remove the settings
-# (/REMOVESETTINGS). Every wait has a deadline.
+# The Windows installer end to end, under Wine in a fresh prefix of the given
+# width on an Xvfb of its own: built with `cpack -G NSIS`, installed silently
+# (/S), the saver started as the system starts it (the SCRNSAVE.EXE value,
+# /s), uninstalled silently; then once more with the options that leave
+# another screen saver chosen (/NOSCREENSAVER) and remove the settings
+# (/REMOVESETTINGS). In a 64-bit prefix (64-bit Windows) the installer, a
+# 32-bit program, must put the 64-bit programs into the real System32 and the
+# 64-bit Program Files, the saver must run natively, and an earlier install
+# of the 32-bit programs must make way for them. Every wait has a deadline.
 #
-# Where the kernel runs no 32-bit programs (no IA32 emulation: `wine` fails
-# with "Exec format error"), the same installer script is compiled for x64
-# and run by wine64 in a 64-bit prefix instead: the install, the entry, the
-# screen-saver choice and the uninstall are checked the same way (the saver
-# then goes to SysWOW64, as the 32-bit installer puts it on 64-bit Windows),
-# but the 32-bit saver itself cannot be started.
-#
-# usage: installer_e2e.sh <cpack> <Windows build folder> <wintool.exe>
+# usage: installer_e2e.sh <cpack> <32-bit Windows build folder> <wintool.exe> [32|64]
 # environment: PRISMORA_E2E_KEEP=1   keep the work folder (installer, screenshots)
 set -uo pipefail
 
 CPACK=$1
 BUILD=$(realpath "$2")
 WINTOOL_EXE=$(realpath "$3")
+BITS=${4:-32}
 WORK=$(mktemp -d /tmp/prismora-installer-e2e.XXXXXX)
-if wine --version >/dev/null 2>&1; then
-  export WINEARCH=win32
-  SYSTEM_DIR='C:\windows\system32' SYSTEM_DIR_UNIX=system32 X64=0
-else
-  WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-  [[ -x $WINE64 ]] || { echo "wine runs no programs here"; exit 1; }
-  # `wine` on the PATH, for timeout and the shared helpers too.
-  mkdir -p "$WORK/bin"
-  printf '#!/bin/sh\nexec "%s" "$@"\n' "$WINE64" >"$WORK/bin/wine"
-  chmod +x "$WORK/bin/wine"
-  export PATH=$WORK/bin:$PATH
-  export WINEARCH=win64
-  SYSTEM_DIR='C:\windows\SysWOW64' SYSTEM_DIR_UNIX=syswow64 X64=1
-fi
+PREFIX_ARCH=win$BITS
+SYSTEM_DIR='C:\windows\system32' SYSTEM_DIR_UNIX=system32
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e_wine/wine_common.sh"
+# The machine field a program of the prefix's width has in its PE header.
+case $BITS in 64) MACHINE=8664 ;; *) MACHINE=14c ;; esac
 
 UNINST_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Prismora'
 DESKTOP_KEY='HKCU\Control Panel\Desktop'
@@ -79,6 +66,13 @@ test_silent_install() {
   local f ok=1
   for f in "${INSTALLED_FILES[@]}"; do [[ -f $f ]] || { ok=0; fail "not installed: $f"; }; done
   ((ok)) && pass "/S installs prismora.scr into $SYSTEM_DIR, README, licence, wallpaper command and uninstaller into Program Files"
+  [[ $(pe_machine "$C/windows/$SYSTEM_DIR_UNIX/prismora.scr") == "$MACHINE" &&
+     $(pe_machine "$C/Program Files/Prismora/prismora-wallpaper.exe") == "$MACHINE" ]] &&
+    pass "both installed programs are $BITS-bit" || fail "the installed programs are not $BITS-bit"
+  if ((BITS == 64)); then
+    [[ ! -e $C/windows/syswow64/prismora.scr && ! -e "$C/Program Files (x86)/Prismora" ]] &&
+      pass "nothing in SysWOW64 or the 32-bit Program Files" || fail "32-bit copies installed beside the 64-bit ones"
+  fi
   [[ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE | lower)" == "$(lower <<<"$SYSTEM_SCR")" ]] &&
     pass "/S sets SCRNSAVE.EXE to $SYSTEM_SCR" || fail "SCRNSAVE.EXE is '$(value "$DESKTOP_KEY" SCRNSAVE.EXE)'"
   local expected=("DisplayName=Prismora" "DisplayVersion=$VERSION" "Publisher=Prismora developers"
@@ -96,7 +90,6 @@ test_silent_install() {
   size=$(($(value "$UNINST_KEY" EstimatedSize)))
   ((size >= scr_kib && size < 4 * scr_kib + 4096)) || { ok=0; fail "EstimatedSize $size KiB (the saver alone is $scr_kib)"; }
   ((ok)) && pass "the \"Apps & features\" entry: name, version, publisher, icon, size ($size KiB), uninstall strings"
-  ((X64)) && return 0
   local w
   w=$(timeout $((60 * SLOWDOWN)) wine "C:\\Program Files\\Prismora\\prismora-wallpaper.exe" --version 2>>"$WORK/wine.log" | tr -d '\r')
   [[ $w == *"$VERSION"* ]] && pass "the installed prismora-wallpaper.exe runs: $w" || fail "prismora-wallpaper.exe --version: '$w'"
@@ -120,6 +113,11 @@ test_installed_saver_runs() {
   xdotool mousemove 500 400
   start_scr /s
   local pid=$scr_pid
+  if ((BITS == 64)); then
+    # Started by wine64, a 64-bit saver runs natively: no emulator between.
+    wait_for 30 saver_process_is_native "$pid" && pass "the installed 64-bit saver runs natively ($(readlink "/proc/$pid/exe"))" ||
+      fail "the installed saver's process is $(readlink "/proc/$pid/exe")"
+  fi
   if wait_for 60 window_shown Full; then
     shot saver-a
     if wait_for 30 changed_from saver-a saver; then pass "'$SCR /s' shows a moving pattern"; else
@@ -137,6 +135,36 @@ test_installed_saver_runs() {
     fail "no settings under HKCU\\Software\\Prismora after a run"
 }
 changed_from() { shot "$2" && (($(differing "$1" "$2") > 1000)); }
+# Its process is the 64-bit loader itself (or its preloader), not an emulator.
+saver_process_is_native() { [[ $(readlink "/proc/$1/exe") == */wine64* ]]; }
+
+# 64-bit Windows with an earlier install of the 32-bit programs (as older
+# installers made it: the saver in SysWOW64 and chosen, the rest in the 32-bit
+# Program Files, the entry in the 32-bit registry): the new install puts the
+# 64-bit programs in their place, and one entry remains.
+test_replaces_the_32bit_install() {
+  local old_dir="$C/Program Files (x86)/Prismora" old_scr='C:\windows\SysWOW64\prismora.scr'
+  mkdir -p "$old_dir"
+  cp "$BUILD/host/prismora.scr" "$C/windows/syswow64/prismora.scr"
+  cp "$BUILD/cli/prismora-wallpaper.exe" "$old_dir/"
+  touch "$old_dir/README.txt" "$old_dir/LICENSE.txt" "$old_dir/uninstall.exe"
+  reg add "$UNINST_KEY" /reg:32 /v InstallLocation /t REG_SZ /d 'C:\Program Files (x86)\Prismora' /f >/dev/null
+  reg add "$UNINST_KEY" /reg:32 /v DisplayName /t REG_SZ /d Prismora /f >/dev/null
+  reg add "$DESKTOP_KEY" /v SCRNSAVE.EXE /t REG_SZ /d "$old_scr" /f >/dev/null
+  run_installer /NOSCREENSAVER || { fail "the install over the 32-bit one failed"; return; }
+  [[ ! -e $C/windows/syswow64/prismora.scr && ! -e $old_dir ]] &&
+    pass "the 32-bit saver in SysWOW64 and the 32-bit Program Files folder are gone" ||
+    fail "left of the 32-bit install: $(ls "$C/windows/syswow64/prismora.scr" "$old_dir" 2>&1 | tr '\n' ' ')"
+  [[ $(pe_machine "$C/windows/$SYSTEM_DIR_UNIX/prismora.scr") == 8664 && -f "$C/Program Files/Prismora/uninstall.exe" ]] &&
+    pass "the 64-bit programs are in System32 and the 64-bit Program Files" || fail "the 64-bit programs are not in place"
+  [[ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE | lower)" == "$(lower <<<"$SYSTEM_SCR")" ]] &&
+    pass "SCRNSAVE.EXE naming the old saver now names the 64-bit one" ||
+    fail "SCRNSAVE.EXE is '$(value "$DESKTOP_KEY" SCRNSAVE.EXE)'"
+  no_key_32 "$UNINST_KEY" && has_key "$UNINST_KEY" && pass "one \"Apps & features\" entry, in the 64-bit registry" ||
+    fail "the entries: 32-bit $(has_key_32 "$UNINST_KEY" && echo left || echo gone), 64-bit $(has_key "$UNINST_KEY" && echo there || echo missing)"
+}
+has_key_32() { reg query "$1" /reg:32 >/dev/null 2>&1; }
+no_key_32() { ! has_key_32 "$1"; }
 
 test_silent_uninstall() {
   if run_uninstaller; then pass "the silent uninstall removes every file it installed and the entry"; else
@@ -172,20 +200,10 @@ VERSION=$(sed -n 's/^#define PRISMORA_VERSION "\(.*\)"$/\1/p' "$BUILD/generated/
 log "building the installer"
 (cd "$WORK" && timeout $((600 * SLOWDOWN)) "$CPACK" -G NSIS -B "$WORK/cpack" --config "$BUILD/CPackConfig.cmake" >"$WORK/cpack.log" 2>&1) ||
   { cat "$WORK/cpack.log"; echo "cpack -G NSIS failed"; exit 1; }
-INSTALLER=$WORK/cpack/prismora-$VERSION-win32.exe
+INSTALLER=$WORK/cpack/prismora-$VERSION-setup.exe
 [[ -f $INSTALLER ]] && pass "cpack -G NSIS writes $(basename "$INSTALLER")" || { fail "no $INSTALLER"; exit 1; }
 /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/artifacts_test.py" installer "$INSTALLER" --version "$VERSION" ||
   fail "the installer's header"
-if ((X64)); then
-  log "no 32-bit programs on this kernel: the installer's script compiled for x64, run by wine64"
-  nsi=$(find "$WORK/cpack/_CPack_Packages" -name project.nsi | head -1)
-  sed "s|^OutFile .*|OutFile \"$WORK/installer64.exe\"|" "$nsi" >"$WORK/project64.nsi"
-  # x64.nsh's run-time test is constant there: its unused labels warn.
-  makensis -V1 "-XTarget amd64-unicode" "$WORK/project64.nsi" >>"$WORK/cpack.log" 2>&1 ||
-    { cat "$WORK/cpack.log"; echo "makensis for x64 failed"; exit 1; }
-  INSTALLER=$WORK/installer64.exe
-fi
-
 start_xvfb || { echo "could not start Xvfb"; exit 1; }
 log "display $DISPLAY, prefix $WINEPREFIX"
 timeout $((300 * SLOWDOWN)) wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
@@ -194,14 +212,13 @@ reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/nul
 
 if test_silent_install; then
   test_install_again
-  if ((X64)); then
-    log "SKIPPED: the installed 32-bit saver cannot start on this kernel; its settings are made up"
-    reg add 'HKCU\Software\Prismora' /v Speed /t REG_DWORD /d 25 /f >/dev/null
-  else
-    test_installed_saver_runs
-  fi
+  test_installed_saver_runs
   test_silent_uninstall
   test_other_saver_and_remove_settings
+  if ((BITS == 64)); then
+    test_replaces_the_32bit_install
+    run_uninstaller || fail "the uninstall after replacing the 32-bit install left files or the entry"
+  fi
 fi
 log "$failures failure(s)"
 ((failures == 0))

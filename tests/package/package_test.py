@@ -14,7 +14,6 @@ when the package is not installed already.
 """
 import argparse
 import os
-import pwd
 import shutil
 import subprocess
 import sys
@@ -22,6 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from e2e_setup import PlainUserHome, check, failures, run  # noqa: E402
 from linux_e2e import Failure, XServer, changed_fraction, lit_fraction, stop, wait_until  # noqa: E402
 
 USER = "prismora-pkg"  # XScreenSaver refuses to run hacks as root
@@ -41,19 +41,6 @@ FILES = [
     "/usr/share/doc/prismora/changelog.gz",
     "/usr/share/doc/prismora/copyright",
 ]
-
-failures = []
-
-
-def check(ok, what):
-    print(("PASS: " if ok else "FAIL: ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
-def run(*argv, **kw):
-    return subprocess.run(list(argv), capture_output=True, text=True, timeout=kw.pop("timeout", 600), **kw)
-
 
 # ---- the package file ----
 
@@ -102,42 +89,24 @@ def check_installed(version):
 
 # ---- XScreenSaver, as a plain user ----
 
-def ensure_user():
-    try:
-        pwd.getpwnam(USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
-                        "--shell", "/usr/sbin/nologin", USER], check=True)
-    entry = pwd.getpwnam(USER)
-    return entry.pw_uid, entry.pw_gid
-
-
-class UserSession:
-    """Programs run as USER with a home of their own on the given display."""
+class UserSession(PlainUserHome):
+    """Programs run as USER with a home of their own on the given display,
+    seeing only the session's environment (env -i), not the test's."""
 
     def __init__(self, display, out):
-        self.uid, self.gid = ensure_user()
-        self.home = tempfile.mkdtemp(prefix="prismora-pkg-home-")
-        os.chown(self.home, self.uid, self.gid)
+        super().__init__("prismora-pkg-home-", {"DISPLAY": display, "PATH": "/usr/local/bin:/usr/bin:/bin",
+                                               "LANG": "C.UTF-8"}, user=USER, always_as_user=True)
+        self.uid, self.gid = self.user.pw_uid, self.user.pw_gid
+        self.give_home()
         self.display = display
         self.out = out
-        self.processes = []
-        self.env = {"HOME": self.home, "DISPLAY": display, "PATH": "/usr/local/bin:/usr/bin:/bin",
-                    "XDG_CONFIG_HOME": os.path.join(self.home, ".config"), "LANG": "C.UTF-8"}
-
-    def write(self, name, text):
-        path = os.path.join(self.home, name)
-        with open(path, "w") as f:
-            f.write(text)
-        os.chown(path, self.uid, self.gid)
 
     def argv(self, *argv):
-        return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--init-groups", "env", "-i"] + \
-            ["%s=%s" % kv for kv in self.env.items()] + list(argv)
+        return self.as_user(["env", "-i"] + ["%s=%s" % kv for kv in self.env.items()] + list(argv))
 
     def start(self, name, *argv):
-        log = open(os.path.join(self.home, name + ".log"), "w")
-        p = subprocess.Popen(self.argv(*argv), stdout=log, stderr=subprocess.STDOUT)
+        with open(os.path.join(self.home, name + ".log"), "w") as log:
+            p = subprocess.Popen(self.argv(*argv), stdout=log, stderr=subprocess.STDOUT)
         self.processes.append(p)
         return p
 
@@ -145,8 +114,7 @@ class UserSession:
         return subprocess.run(self.argv(*argv), capture_output=True, text=True, timeout=60)
 
     def log(self, name):
-        with open(os.path.join(self.home, name + ".log")) as f:
-            return f.read()
+        return self.file(name + ".log")
 
     def pixels(self, crop=None):
         argv = ["import", "-display", self.display, "-window", "root"]
@@ -158,11 +126,6 @@ class UserSession:
         path = os.path.join(self.out, "package-%s.png" % name)
         subprocess.run(["import", "-display", self.display, "-window", "root", path], check=False)
         print("screenshot:", path)
-
-    def close(self):
-        for p in reversed(self.processes):
-            stop(p)
-        shutil.rmtree(self.home, ignore_errors=True)
 
 
 def hacks_of(uid):

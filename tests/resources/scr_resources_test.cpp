@@ -13,6 +13,8 @@
 namespace {
 
 constexpr const char* kScr = "prismora.scr";
+// The width of this build, which the program shares with its tests.
+constexpr const char* kArchitecture = sizeof(void*) == 8 ? "amd64" : "x86";
 
 // The program's resources without running it.
 class ScrResources : public ::testing::Test {
@@ -68,7 +70,8 @@ TEST_F(ScrResources, ManifestMakesTheProcessPerMonitorAwareAndAsksForCommonContr
                           "publicKeyToken=\"6595b64144ccf1df\""}));
   EXPECT_TRUE(HasElement(manifest, "requestedExecutionLevel", {"level=\"asInvoker\""}));
   EXPECT_TRUE(HasElement(manifest, "assemblyIdentity",
-                         {"name=\"Prismora.Screensaver\"", std::string("version=\"") + PRISMORA_VERSION ".0\""}));
+                         {"name=\"Prismora.Screensaver\"", std::string("version=\"") + PRISMORA_VERSION ".0\"",
+                          std::string("processorArchitecture=\"") + kArchitecture + "\""}));
 }
 
 // What the loader does with it: a manifest it cannot parse would keep the
@@ -94,7 +97,9 @@ TEST_F(ScrResources, TheLoaderAcceptsTheManifestAndItBringsCommonControls6) {
   GetModuleFileNameA(comctl, loaded, MAX_PATH);
   std::string place = loaded;
   for (char& ch : place) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
-  EXPECT_NE(place.find("\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::string::npos)
+  EXPECT_NE(place.find(std::string("\\winsxs\\") + kArchitecture +
+                       "_microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
+            std::string::npos)
       << loaded;
   FreeLibrary(comctl);
   DeactivateActCtx(0, cookie);

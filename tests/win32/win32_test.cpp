@@ -1,8 +1,10 @@
-// The Win32 layer's parts that need no window: the OpenGL pixel format
-// descriptor, byte for byte, and the drive list.
+// The Win32 layer's parts that need no display: the OpenGL pixel format
+// descriptor, byte for byte, the drive list, and the display's power as a
+// form's window hears of it.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/win32/win32_internal.h"
 
@@ -38,6 +40,64 @@ TEST(Drives, EveryDriveIsARootAndCIsThere) {
     hasC = hasC || d == "C:\\";
   }
   EXPECT_TRUE(hasC);
+}
+
+// A POWERBROADCAST_SETTING with a DWORD of data, as the system sends it.
+std::vector<BYTE> PowerSetting(const GUID& setting, DWORD state, DWORD length = sizeof(DWORD)) {
+  std::vector<BYTE> bytes(sizeof(POWERBROADCAST_SETTING) + sizeof state);
+  auto* s = reinterpret_cast<POWERBROADCAST_SETTING*>(bytes.data());
+  s->PowerSetting = setting;
+  s->DataLength = length;
+  std::memcpy(s->Data, &state, sizeof state);
+  return bytes;
+}
+
+void Tell(const ui::Form& form, const std::vector<BYTE>& setting) {
+  SendMessageA(reinterpret_cast<HWND>(form.Handle()), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+               reinterpret_cast<LPARAM>(setting.data()));
+}
+
+const GUID kConsoleDisplay = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+const GUID kMonitorPower = {0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+const GUID kLidSwitch = {0xba3e0f4d, 0xb817, 0x4094, {0xa2, 0xd1, 0xd5, 0x63, 0x79, 0xe6, 0xa0, 0xf3}};
+
+void Note(const std::vector<BYTE>& setting) {
+  ui::win32::NoteDisplayPower(*reinterpret_cast<const POWERBROADCAST_SETTING*>(setting.data()));
+}
+
+// The console display state (0 off, 1 on, 2 dimmed) or, before Windows 8,
+// the monitor's power; other settings and short data change nothing.
+TEST(DisplayPower, OnUntilTheSystemSaysOffAndDimmedIsStillOn) {
+  EXPECT_TRUE(ui::win32::DisplayOn());
+  Note(PowerSetting(kConsoleDisplay, 0));
+  EXPECT_FALSE(ui::win32::DisplayOn());
+  Note(PowerSetting(kLidSwitch, 1));
+  Note(PowerSetting(kConsoleDisplay, 1, 0));
+  EXPECT_FALSE(ui::win32::DisplayOn());
+  Note(PowerSetting(kConsoleDisplay, 2));
+  EXPECT_TRUE(ui::win32::DisplayOn());
+  Note(PowerSetting(kMonitorPower, 0));
+  EXPECT_FALSE(ui::win32::DisplayOn());
+  Note(PowerSetting(kConsoleDisplay, 1));
+  EXPECT_TRUE(ui::win32::DisplayOn());
+}
+
+// What the system sends the window of a form whose surface asked to be
+// told reaches the surface. Needs a display for the window.
+TEST(DisplayPower, AFormsWindowHearsItAndItsSurfaceIsSeenOnlyWhileOn) {
+  ui::FormDesign design;
+  design.clientWidth = 64;
+  design.clientHeight = 48;
+  ui::Form form(design);
+  if (!form.Handle()) GTEST_SKIP() << "no display: Wine made no window";
+  ui::GLSurface surface(form, ui::Rect{0, 0, 64, 48});
+  surface.Create(ui::PixelFormat{32, 0});
+  EXPECT_TRUE(surface.Seen());
+  Tell(form, PowerSetting(kConsoleDisplay, 0));
+  EXPECT_FALSE(surface.Seen());
+  Tell(form, PowerSetting(kConsoleDisplay, 1));
+  EXPECT_TRUE(surface.Seen());
+  surface.Release();
 }
 
 }  // namespace
