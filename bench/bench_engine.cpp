@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_state.h"
 #include "engine/gradient.h"
 #include "engine/lane_engine.h"
 
@@ -25,15 +26,6 @@ double ProcessCpuSeconds() {
   getrusage(RUSAGE_SELF, &u);
   auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
   return seconds(u.ru_utime) + seconds(u.ru_stime);
-}
-
-std::unique_ptr<PatternState> StartedState(int algorithm) {
-  auto s = std::make_unique<PatternState>();
-  SetRandomSeed(20240601);
-  InitPattern(*s, 120, 90);
-  s->Algorithm = algorithm;
-  s->Speed = 25;
-  return s;
 }
 
 // The engines by number in the benchmarks' arguments.

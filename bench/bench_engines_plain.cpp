@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_state.h"
 #include "engine/gradient.h"
 
 namespace {
@@ -24,15 +25,6 @@ using namespace Gradient;
 using Clock = std::chrono::steady_clock;
 
 constexpr Engine kEngines[] = {Engine::X87, Engine::Sse2, Engine::Avx2, Engine::Avx512};
-
-std::unique_ptr<PatternState> StartedState(int algorithm) {
-  auto s = std::make_unique<PatternState>();
-  SetRandomSeed(20240601);
-  InitPattern(*s, 120, 90);
-  s->Algorithm = algorithm;
-  s->Speed = 25;
-  return s;
-}
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 

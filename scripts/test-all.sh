@@ -34,10 +34,13 @@ started=$SECONDS
 attempts=$(mktemp /tmp/prismora-i386-attempts.XXXXXX)
 if bash scripts/with-i386.sh refused true 2>/dev/null; then
   I386_ATTEMPTS=$attempts bash scripts/with-i386.sh refused bash scripts/test-windows.sh build/win64 || status=1
-  if [[ -s $attempts ]]; then
-    echo "FAILED: the 64-bit tests started 32-bit programs:"; cat "$attempts"; status=1
+  # Making a 64-bit prefix tries to set up its 32-bit (WoW64) part; refused,
+  # the prefixes have none. Any other 32-bit program counts.
+  if grep -v 'Wow64Install' "$attempts" | grep -q .; then
+    echo "FAILED: the 64-bit tests started 32-bit programs:"; grep -v 'Wow64Install' "$attempts"; status=1
   else
-    echo "No 32-bit program was started by the 64-bit tests (32-bit programs were refused)."
+    echo "No 32-bit program was started by the 64-bit tests (32-bit programs were refused;" \
+         "$(grep -c 'Wow64Install' "$attempts") prefix set-ups tried their 32-bit part)."
   fi
 else
   echo "(32-bit programs could not be refused here: no binfmt_misc of a namespace's own.)"

@@ -43,9 +43,6 @@ started=$SECONDS
 DISPLAY= timeout 900 "$loader" wineboot -i >/dev/null 2>&1
 timeout 300 wineserver -w
 echo "Wine prefix made in $((SECONDS - started)) s."
-# Where 32-bit programs are refused and noted (scripts/with-i386.sh refused),
-# the notes count from here: making a 64-bit prefix tries its 32-bit part.
-[[ -n ${I386_ATTEMPTS:-} ]] && : >"$I386_ATTEMPTS"
 
 # Wine's server and the prefix's services end a few seconds after the last
 # program: a keeper, a command prompt reading a pipe that stays silent until

@@ -314,8 +314,8 @@ def test_layer_frames_follow_the_display(s):
     foot = cover(s, first, "global")  # one full-screen window over both outputs
     quiet(lambda: s.file("prismora.out"))
     quiet_shares.append(("covered by a full-screen window", cpu_share(p)))
-    # The mark before the window goes: the first frame after it may come, and
-    # print the line with the hidden time, before this script reads the log.
+    # Before the cover goes: the first frame after it may log the hidden time
+    # at once.
     mark = len(s.file("prismora.out"))
     stop(foot)
 

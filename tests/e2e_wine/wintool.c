@@ -52,22 +52,26 @@ static int ByTitle(const char* command, const char* title) {
   return 0;
 }
 
+/* The foreground window's title (or class name): 2 when there is none. */
+static int PrintForeground(int byClass) {
+  char text[256] = "";
+  HWND window = GetForegroundWindow();
+  if (!window) return 2;
+  if (byClass) {
+    GetClassNameA(window, text, sizeof text);
+  } else {
+    GetWindowTextA(window, text, sizeof text);
+  }
+  printf("%s\n", text);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   int status = 64;
   if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
-    char title[256] = "";
-    HWND window = GetForegroundWindow();
-    if (!window) return 2;
-    GetWindowTextA(window, title, sizeof title);
-    printf("%s\n", title);
-    status = 0;
+    status = PrintForeground(0);
   } else if (argc == 2 && strcmp(argv[1], "foreground-class") == 0) {
-    char cls[256] = "";
-    HWND window = GetForegroundWindow();
-    if (!window) return 2;
-    GetClassNameA(window, cls, sizeof cls);
-    printf("%s\n", cls);
-    status = 0;
+    status = PrintForeground(1);
   } else if (argc == 3 && strcmp(argv[1], "children") == 0) {
     HWND parent = (HWND)(uintptr_t)strtoul(argv[2], NULL, 10);
     if (!IsWindow(parent)) return 2;
