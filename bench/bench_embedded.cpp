@@ -6,8 +6,9 @@
 // seconds: frames per second from the program's own PRISMORA_FPS_LOG lines,
 // and the CPU time per frame of the program and of the X server (which copies
 // each frame of Mesa's software renderer to the screen), from /proc.
-// Beside them the animated wallpaper on Wayland (--layer background) in a
-// headless Sway of each size (pixman renderer, run as the e2e tests' plain
+// The saver also in the per-pixel view ("Pixels" stored), each pixel on
+// Mesa's software renderer. Beside them the animated wallpaper on Wayland
+// (--layer background) in a headless Sway of each size (pixman renderer, run as the e2e tests' plain
 // user when the benchmark runs as root, with a runtime folder of its own);
 // there the compositor's CPU takes the X server's column. And the wallpaper's
 // CPU per second visible and hidden: under a full-screen window (foot), the
@@ -155,14 +156,16 @@ size_t FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
 }
 
-// A settings store in the home that fixes algorithm 7 at speed 25.
-void WriteStore(const std::string& home) {
+// A settings store in the home that fixes algorithm 7 at speed 25, in the
+// mesh or the per-pixel view.
+void WriteStore(const std::string& home, bool pixels = false) {
   const std::string config = home + "/.config/prismora";
   mkdir((home + "/.config").c_str(), 0700);
   mkdir(config.c_str(), 0700);
   std::ofstream(config + "/registry.reg")
       << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n\"Speed\"=dword:00000019\n"
-         "\"Bright\"=dword:00000000\n\"Algoritm\"=dword:00000007\n\"Rands\"=dword:00000000\n\"Path_Wall\"=\"/tmp\"\n";
+         "\"Bright\"=dword:00000000\n\"Algoritm\"=dword:00000007\n\"Rands\"=dword:00000000\n\"Path_Wall\"=\"/tmp\"\n"
+      << "\"Pixels\"=dword:0000000" << (pixels ? 1 : 0) << "\n";
 }
 
 // Runs the command (the program, perhaps through setpriv, which execs it)
@@ -195,11 +198,11 @@ bool MeasureRun(const std::vector<std::string>& command, std::vector<std::string
   return true;
 }
 
-bool Measure(const std::string& mode, const XServer& x, Measurement& m, std::string& error) {
+bool Measure(const std::string& mode, bool pixels, const XServer& x, Measurement& m, std::string& error) {
   char folder[] = "/tmp/prismora-bench-XXXXXX";
   if (!mkdtemp(folder)) return false;
   const std::string home = folder;
-  WriteStore(home);
+  WriteStore(home, pixels);
   const bool ok = MeasureRun({PRISMORA_BINARY, mode}, {"DISPLAY=" + x.display, "XSCREENSAVER_WINDOW="}, x.pid, home, m,
                              error);
   RemoveFolder(home);
@@ -364,7 +367,7 @@ void RunLayerHidden(benchmark::State& state) {
   state.counters["cpu_percent_hidden"] = 100 * hidden;
 }
 
-void Run(benchmark::State& state, const char* mode) {
+void Run(benchmark::State& state, const char* mode, bool pixels = false) {
   const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   XServer x;
   if (!x.Start(width, height)) {
@@ -374,7 +377,7 @@ void Run(benchmark::State& state, const char* mode) {
   Measurement m;
   std::string error;
   for (auto _ : state) {
-    if (!Measure(mode, x, m, error)) {
+    if (!Measure(mode, pixels, x, m, error)) {
       state.SkipWithError(error.c_str());
       return;
     }
@@ -388,6 +391,7 @@ void Run(benchmark::State& state, const char* mode) {
 
 void BM_EmbeddedRoot(benchmark::State& state) { Run(state, "--root"); }
 void BM_Saver(benchmark::State& state) { Run(state, "/s"); }
+void BM_SaverPixels(benchmark::State& state) { Run(state, "/s", true); }
 void BM_LayerBackground(benchmark::State& state) { RunLayer(state); }
 void BM_LayerVisibleThenHidden(benchmark::State& state) { RunLayerHidden(state); }
 
@@ -399,5 +403,6 @@ void Sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_EmbeddedRoot)->Apply(Sizes);
 BENCHMARK(BM_Saver)->Apply(Sizes);
+BENCHMARK(BM_SaverPixels)->Apply(Sizes);
 BENCHMARK(BM_LayerBackground)->Apply(Sizes);
 BENCHMARK(BM_LayerVisibleThenHidden)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -19,7 +19,8 @@ struct Vars {
   int32_t speed = 0, size = 0, algorithm = 0;
   bool random = false;
   std::string folder;
-  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder}; }
+  bool pixels = false;
+  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
 };
 
 fs::path ScratchStore() {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "cli/terminal.h"
 #include "cli/wallpaper_args.h"
 #include "engine/gradient.h"
+#include "gpu/gpu_wallpaper.h"
 #include "platform/error.h"
 #include "platform/file_writer.h"
 #include "prismora_version.h"
@@ -80,16 +82,48 @@ void SaveImage(const std::string& output, WallpaperCli::ImageFormat format, DIB:
   Platform::SaveFile(output, WallpaperCli::EncodePng(rgb, w, h));
 }
 
-int Run(const WallpaperArgs& a) {
+// The gpu engine, or (null) the selected CPU engine. `gpuBy` names what asked
+// for the gpu ("--engine", "PRISMORA_ENGINE"; null: nothing): without a
+// usable OpenGL that is refused in one line, status 2, before anything is
+// written or printed.
+struct Renderer {
+  std::unique_ptr<gpu::GpuWallpaper> gpu;
+  int refused = 0;
+};
+
+Renderer OpenRenderer(const char* gpuBy, int32_t algorithm) {
+  Renderer r;
+  if (!gpuBy) return r;
+  r.gpu = std::make_unique<gpu::GpuWallpaper>();
+  std::string why;
+  if (!r.gpu->Open(algorithm, why)) {
+    std::fprintf(stderr, "prismora-wallpaper: %s: no usable OpenGL: %s\n", gpuBy, why.c_str());
+    r.refused = 2;
+  }
+  return r;
+}
+
+int Run(const WallpaperArgs& a, const char* gpuBy) {
   Gradient::PatternState& s = Gradient::Pattern;
   PreparePattern(a, s);
+  const Renderer renderer = OpenRenderer(gpuBy, s.Algorithm);
+  if (renderer.refused) return renderer.refused;
   if (a.printState) {
     std::printf("%s\n", WallpaperCli::FormatStateJson(s).c_str());
     std::fflush(stdout);
   }
   DIB::TDIB image;
   Progress progress;
-  DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
+  if (renderer.gpu) {
+    DIB::RenderWallpaperImage(
+        s, a.width, a.height,
+        [&](Gradient::PatternState& state, const Gradient::PlaneView& planes) {
+          renderer.gpu->RenderInto(state, planes, &Progress::Report, &progress);
+        },
+        image);
+  } else {
+    DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
+  }
   progress.Finish();
   SaveImage(a.output, a.format, image);
   return 0;
@@ -112,19 +146,21 @@ int main(int argc, char** argv) {
     std::printf("prismora-wallpaper %s\n", PRISMORA_VERSION);
     return 0;
   }
-  // The engine: --engine, else PRISMORA_ENGINE, else the widest.
+  // The engine: --engine, else PRISMORA_ENGINE, else the widest (never the gpu).
   const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
+  const char* gpuBy = nullptr;
   if (parsed.args.engine || (fromEnvironment && *fromEnvironment)) {
-    const std::string problem =
-        Gradient::SelectEngineByName(parsed.args.engine ? *parsed.args.engine : fromEnvironment);
+    const std::string name = parsed.args.engine ? *parsed.args.engine : fromEnvironment;
+    const char* by = parsed.args.engine ? "--engine" : "PRISMORA_ENGINE";
+    const std::string problem = name == WallpaperCli::kGpuEngine ? "" : Gradient::SelectEngineByName(name);
     if (!problem.empty()) {
-      std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", parsed.args.engine ? "--engine" : "PRISMORA_ENGINE",
-                   problem.c_str());
+      std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", by, problem.c_str());
       return 2;
     }
+    if (name == WallpaperCli::kGpuEngine) gpuBy = by;
   }
   try {
-    return Run(parsed.args);
+    return Run(parsed.args, gpuBy);
   } catch (const Platform::FileError& e) {  // the designed message, then why
     std::fprintf(stderr, "prismora-wallpaper: %s%s%s\n", e.what(), e.Reason().empty() ? "" : ": ",
                  e.Reason().c_str());

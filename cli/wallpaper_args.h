@@ -13,6 +13,9 @@ namespace WallpaperCli {
 
 constexpr int32_t kMaxSide = 16384;
 constexpr int32_t kMaxThreads = 256;
+// The engine that draws with the per-pixel view's shader on the GPU: close
+// to the others' bytes, never the same; only when asked for by name.
+constexpr const char* kGpuEngine = "gpu";
 
 enum class ImageFormat { Bmp, Png };
 

@@ -9,6 +9,7 @@
 #include "engine/gradient.h"
 #include "host/saver_frame.h"
 #include "live/live_frame.h"
+#include "live/pattern_view.h"
 #include "platform/password_hooks.h"
 #include "settings/settings.h"
 
@@ -57,6 +58,7 @@ void TForm1::FormCreate() {
   } catch (...) {
     pendingSettingsError = std::current_exception();
   }
+  live::UsePatternView(Settings::PixelView ? live::PatternView::Pixels : live::PatternView::Mesh);
   Gradient::SeedRandomFromClock();
   if (Settings::RandomAlgorithm) Gradient::Pattern.Algorithm = Gradient::Random(12) + 1;
   // The screen's size, or with several monitors the desktop that holds them.

@@ -9,9 +9,9 @@
 const char* const kPrismoraUsage =
     "usage: prismora [/s | /c | /p WINDOW | /a WINDOW]\n"
     "       prismora --root | --window-id ID [--speed N] [--algorithm N] [--random | --no-random]\n"
-    "                [--delay MICROSECONDS]\n"
+    "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
     "       prismora --layer LAYER [--output NAME] [--speed N] [--algorithm N] [--random | --no-random]\n"
-    "                [--delay MICROSECONDS]\n"
+    "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
     "       prismora --help | --version\n"
     "\n"
     "Switches (the first character is ignored, the letter may be of either case):\n"
@@ -35,6 +35,10 @@ const char* const kPrismoraUsage =
     "  --algorithm N        pattern algorithm, 1 to 12; implies --no-random unless --random is given\n"
     "  --random             a random algorithm at each start\n"
     "  --no-random          the stored or given algorithm\n"
+    "  --pixels             every pixel computed on the GPU, as a saved wallpaper shows the pattern\n"
+    "                       (OpenGL 2.0; without it the mesh, with one line on stderr)\n"
+    "  --mesh               the smooth-shaded mesh of the 120 x 90 grid (default: the stored setting,\n"
+    "                       \"Per Pixel\" in the settings window)\n"
     "  --delay MICROSECONDS shortest time between frames, 0 to 1000000 (default 10000)\n"
     "  The settings store is read, never written; the options override it.\n"
     "\n"
@@ -70,6 +74,8 @@ const std::map<std::string, std::function<void(EmbeddedOptions&)>, std::less<>>&
       {"-root", [](EmbeddedOptions& o) { o.root = true; }},
       {"--random", [](EmbeddedOptions& o) { o.random = true; }},
       {"--no-random", [](EmbeddedOptions& o) { o.random = false; }},
+      {"--pixels", [](EmbeddedOptions& o) { o.pixels = true; }},
+      {"--mesh", [](EmbeddedOptions& o) { o.pixels = false; }},
   };
   return flags;
 }

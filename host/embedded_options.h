@@ -29,6 +29,7 @@ struct EmbeddedOptions {
   std::optional<int32_t> speed;      // 0..50
   std::optional<int32_t> algorithm;  // 1..12
   std::optional<bool> random;        // --random / --no-random, the last one given
+  std::optional<bool> pixels;        // --pixels / --mesh, the last one given
   int32_t delayMicroseconds = kDefaultDelayMicroseconds;
 };
 

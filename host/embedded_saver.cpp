@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "live/live_frame.h"
+#include "live/pattern_view.h"
 #include "settings/settings.h"
 
 namespace embedded {
@@ -13,16 +14,17 @@ PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOpti
   // The load gives a value that cannot be read, and a store with nothing in
   // it, the first-run values.
   int32_t speed = 0, sizeChoice = 0, algorithm = 0;
-  bool random = false;
+  bool random = false, pixels = false;
   std::string folder;
   try {
-    Settings::LoadSettings(store, 0, std::string(), {speed, sizeChoice, algorithm, random, folder},
+    Settings::LoadSettings(store, 0, std::string(), {speed, sizeChoice, algorithm, random, folder, pixels},
                            Settings::FirstRun::InMemory);
   } catch (const std::exception& e) {
     warning = e.what();
   }
-  PatternChoice c{speed, algorithm, random};
+  PatternChoice c{speed, algorithm, random, pixels};
   if (options.speed) c.speed = *options.speed;
+  if (options.pixels) c.pixels = *options.pixels;
   if (options.algorithm) c.algorithm = *options.algorithm;
   if (options.random) c.random = *options.random;
   return c;
@@ -37,6 +39,7 @@ void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice,
 }
 
 void InitPicture(Gradient::PatternState& s, const PatternChoice& choice) {
+  live::UsePatternView(choice.pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
   s.Speed = choice.speed;
   s.Algorithm = choice.random ? Gradient::Random(12) + 1 : choice.algorithm;
   Gradient::InitPattern(s, kGridColumns, kGridRows);

@@ -28,15 +28,17 @@ struct PatternChoice {
   int32_t speed = 0;
   int32_t algorithm = 0;
   bool random = false;
+  bool pixels = false;  // the per-pixel view rather than the mesh
 };
 
-// The stored speed, algorithm and random choice (first-run values when there
-// is no store; values that cannot be read keep theirs and `warning` says
-// why), with the options over them.
+// The stored speed, algorithm, random choice and view (first-run values
+// when there is no store; values that cannot be read keep theirs and
+// `warning` says why), with the options over them.
 PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning);
 
 // Sets the speed, the algorithm (drawn from the generator when the choice is
-// random) and a 120 x 90 grid: one picture.
+// random) and a 120 x 90 grid: one picture; and the view the process draws
+// its pictures in.
 void InitPicture(Gradient::PatternState& s, const PatternChoice& choice);
 
 // Seeds the generator from the clock and the process id, then InitPicture.

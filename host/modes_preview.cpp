@@ -2,8 +2,9 @@
 // child of the given window at its size (or, for 0, a topmost screen-sized
 // window that takes the keys), the preview's own pattern, a frame per paint
 // followed by a 40 ms pause, and a pump thread that invalidates the window
-// every 40 ms until a key's password check says stop. It reads and writes no
-// settings. The portable flags and loops are in funcs_preview.
+// every 40 ms until a key's password check says stop. Of the settings it
+// reads only the view (mesh or per pixel) and writes none. The portable
+// flags and loops are in funcs_preview.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -12,8 +13,11 @@
 #include "host/funcs_preview.h"
 #include "host/modes.h"
 #include "live/live_frame.h"
+#include "live/pattern_view.h"
 #include "platform/gl_window.h"
+#include "platform/native_registry.h"
 #include "platform/password_hooks.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -67,6 +71,8 @@ int RunPreview(uint32_t parentWindow) {
   const ui::GLWindowPlace place = parentWindow ? ui::GLWindowPlace::ChildOf : ui::GLWindowPlace::TopLevel;
   // The pattern is set up before the surface, as the window's creation does.
   funcs::InitPreviewPattern(Gradient::Pattern);
+  const bool pixels = Settings::LoadPixelView(*Platform::MakeUserRegistry());
+  live::UsePatternView(pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
   const ui::GLWindowResult r = window.Create(place, parentWindow, ui::PixelFormat{32, 0}, kPreviewTitle);
   if (r != ui::GLWindowResult::Created) return CannotStart(r, parentWindow);
   live::SetupPreviewProjection();

@@ -1,7 +1,7 @@
 // One frame of the full-screen saver over every monitor: the pattern drifts
-// to `now` and is swept once, then the mesh is drawn into each monitor's
-// viewport and the buffers are swapped once. GL calls on the context that is
-// current.
+// to `now` (and for the mesh is swept) once, then it is drawn into each
+// monitor's viewport and the buffers are swapped once. GL calls on the
+// context that is current.
 #pragma once
 
 #include <vector>

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include "engine/gradient.h"
+#include "live/pattern_view.h"
 
 namespace live {
 
@@ -35,13 +36,13 @@ void SetupWindowProjection(int width, int height) {
 
 void ClearAndDrawPattern(bool clearDepth) {
   glClear(clearDepth ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
-  Gradient::DrawFrame(Gradient::Pattern);
+  DrawPatternFrame(Gradient::Pattern);
 }
 
 void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now) {
   glClear(GL_COLOR_BUFFER_BIT);
-  AdvanceMeshFrame(s, pacing, now);
-  Gradient::SubmitMesh(s);
+  AdvancePacedPattern(s, pacing, now);
+  DrawPattern(s);
 }
 
 void DrawLiveFrame(ui::GLSurface& surface) {

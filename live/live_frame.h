@@ -36,13 +36,14 @@ void SetupPreviewProjection();
 void SetupWindowProjection(int width, int height);
 
 // The frame's steps: clear (the colour buffer, and the depth buffer when
-// asked), then DrawFrame on the process-wide pattern state (drift, sweep,
-// mesh). The caller swaps.
+// asked), then the process-wide pattern state's frame in the view in use
+// (pattern_view.h: drift, sweep and mesh, or drift and pixels). The caller
+// swaps.
 void ClearAndDrawPattern(bool clearDepth);
 
 // A paced frame of `s`: clear the colour buffer, bring the pattern to `now`
-// (AdvanceMeshFrame: the drift steps due, the sweep where anything moved),
-// draw the mesh. The caller swaps.
+// (the drift steps due; for the mesh the sweep where anything moved), draw
+// it in the view in use. The caller swaps.
 void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now);
 
 // One frame of the live pattern on a form: clear the colour buffer,

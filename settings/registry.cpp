@@ -37,9 +37,10 @@ void Registry::CloseKey() {
   open_ = false;
 }
 
-int32_t Registry::ReadInteger(const std::string& name) {
-  RegistryValue value;
-  if (!open_ || !backend_.QueryValue(name, value)) Fail("Failed to get data for", name);
+namespace {
+
+// A value read as REG_DWORD: its type and length checked.
+int32_t IntegerOf(const std::string& name, const RegistryValue& value) {
   if (value.type != kRegDword) Fail("Invalid data type for", name);
   if (value.data.size() != 4) Fail("Failed to get data for", name);
   const uint32_t bits = uint32_t(value.data[0]) | uint32_t(value.data[1]) << 8 |
@@ -47,7 +48,21 @@ int32_t Registry::ReadInteger(const std::string& name) {
   return static_cast<int32_t>(bits);
 }
 
+}  // namespace
+
+int32_t Registry::ReadInteger(const std::string& name) {
+  RegistryValue value;
+  if (!open_ || !backend_.QueryValue(name, value)) Fail("Failed to get data for", name);
+  return IntegerOf(name, value);
+}
+
 bool Registry::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
+
+bool Registry::ReadOptionalBool(const std::string& name, bool absent) {
+  RegistryValue value;
+  if (!open_ || !backend_.QueryValue(name, value)) return absent;
+  return IntegerOf(name, value) != 0;
+}
 
 std::string Registry::ReadString(const std::string& name) {
   RegistryValue value;

@@ -82,6 +82,9 @@ class Registry {
   // counts as missing data.
   int32_t ReadInteger(const std::string& name);
   bool ReadBool(const std::string& name);  // any non-zero integer is true
+  // A value that later versions added: missing gives `absent` without an
+  // error; otherwise as ReadBool.
+  bool ReadOptionalBool(const std::string& name, bool absent);
   // Missing or empty: "" without error. REG_SZ / REG_EXPAND_SZ (not expanded):
   // the text up to the first zero byte, or all bytes when there is none.
   // Any other type: "Invalid data type for '%s'".

@@ -1,4 +1,4 @@
-// LoadSettings / SaveSettings: reading the five values, the first-run
+// LoadSettings / SaveSettings: reading the five values and the view, the first-run
 // defaults, and writing them back.
 #include "settings/settings.h"
 
@@ -11,10 +11,11 @@ namespace Settings {
 int32_t WallpaperSizeChoice = 0;
 bool RandomAlgorithm = false;
 std::string WallpaperFolder;
+bool PixelView = false;
 
 SettingsVariables ProcessSettings() {
   return {Gradient::Pattern.Speed, WallpaperSizeChoice, Gradient::Pattern.Algorithm,
-          RandomAlgorithm, WallpaperFolder};
+          RandomAlgorithm, WallpaperFolder, PixelView};
 }
 
 int32_t WallpaperSizeForWidth(int screenWidth) {
@@ -28,6 +29,7 @@ namespace {
 
 constexpr int32_t kFirstRunSpeed = 25;
 constexpr int32_t kFirstRunAlgorithm = 7;
+constexpr const char* kPixelViewValue = "Pixels";
 
 // Runs one read. A value that cannot be read takes its first-run value
 // instead, and the first failure's message is kept for the caller: the
@@ -43,7 +45,8 @@ void ReadOrFallBack(std::string& firstError, Read read, FallBack fallBack) {
   }
 }
 
-// The five values in the designed order; the first failure's message, or "".
+// The five values in the designed order, then the view; the first failure's
+// message, or "".
 std::string ReadAll(Registry& reg, int screenWidth, const std::string& defaultFolder, const SettingsVariables& v) {
   std::string error;
   ReadOrFallBack(error, [&] { v.Speed = reg.ReadInteger("Speed"); }, [&] { v.Speed = kFirstRunSpeed; });
@@ -53,6 +56,8 @@ std::string ReadAll(Registry& reg, int screenWidth, const std::string& defaultFo
   ReadOrFallBack(error, [&] { v.RandomAlgorithm = reg.ReadBool("Rands"); }, [&] { v.RandomAlgorithm = true; });
   ReadOrFallBack(error, [&] { v.WallpaperFolder = reg.ReadString("Path_Wall"); },
                  [&] { v.WallpaperFolder = defaultFolder; });
+  ReadOrFallBack(error, [&] { v.PixelView = reg.ReadOptionalBool(kPixelViewValue, false); },
+                 [&] { v.PixelView = false; });
   return error;
 }
 
@@ -70,11 +75,12 @@ void ApplyFirstRunDefaults(int screenWidth, const std::string& defaultFolder, co
   v.Speed = kFirstRunSpeed;
   v.Algorithm = kFirstRunAlgorithm;
   v.RandomAlgorithm = true;
+  v.PixelView = false;
   if (const int32_t size = WallpaperSizeForWidth(screenWidth)) v.WallpaperSizeChoice = size;
   if (v.WallpaperFolder.empty()) v.WallpaperFolder = defaultFolder;
 }
 
-// All five in one change, so that a second program starting at the same
+// All six in one change, so that a second program starting at the same
 // moment finds either no key or the whole key. A key that cannot be created
 // is no error here.
 void WriteFirstRun(RegistryBackend& store, const SettingsVariables& v) {
@@ -82,6 +88,7 @@ void WriteFirstRun(RegistryBackend& store, const SettingsVariables& v) {
   if (!reg.CreateKey(kSettingsKey)) return;
   std::vector<NamedValue> values = Choices(v);
   values.push_back({"Path_Wall", StringValue(v.WallpaperFolder)});
+  values.push_back({kPixelViewValue, BoolValue(v.PixelView)});
   reg.WriteValues(values);
 }
 
@@ -104,11 +111,21 @@ void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& de
 
 void SaveSettings(RegistryBackend& store, const SettingsVariables& vars) {
   Registry reg(store);
-  const std::vector<NamedValue> values = Choices(vars);
+  std::vector<NamedValue> values = Choices(vars);
+  values.push_back({kPixelViewValue, BoolValue(vars.PixelView)});
   // A store that cannot be created saves nothing: reported as the failure of
   // the first value, as a refused write would be.
   if (!reg.CreateKey(kSettingsKey)) throw PrismoraError("Failed to set data for '" + values.front().name + "'");
   reg.WriteValues(values);
+}
+
+bool LoadPixelView(RegistryBackend& store) {
+  Registry reg(store);
+  try {
+    return reg.OpenKey(kSettingsKey) && reg.ReadOptionalBool(kPixelViewValue, false);
+  } catch (const PrismoraError&) {
+    return false;
+  }
 }
 
 }  // namespace Settings

@@ -1,5 +1,5 @@
 // The settings store: the five values that the saver window, the settings
-// window and the save dialog share, loaded with their first-run defaults and
+// window and the save dialog share, and the view they draw the pattern in, loaded with their first-run defaults and
 // saved back through the registry primitives. The storage itself is the
 // backend's business; the screen width and the default folder come from the
 // caller (the platform layer), so nothing here calls the OS.
@@ -22,9 +22,12 @@ extern int32_t WallpaperSizeChoice;
 extern bool RandomAlgorithm;
 // Folder of the last saved wallpaper ("Path_Wall").
 extern std::string WallpaperFolder;
+// Draw the live pattern per pixel instead of as the mesh ("Pixels", off by
+// default; a store without it, as every store before it, means off).
+extern bool PixelView;
 
-// The five variables the store fills, wherever they live. The process-wide set
-// is Gradient::Pattern.Speed / .Algorithm and the three variables above; tests
+// The six variables the store fills, wherever they live. The process-wide set
+// is Gradient::Pattern.Speed / .Algorithm and the four variables above; tests
 // pass their own.
 struct SettingsVariables {
   int32_t& Speed;
@@ -32,6 +35,7 @@ struct SettingsVariables {
   int32_t& Algorithm;
   bool& RandomAlgorithm;
   std::string& WallpaperFolder;
+  bool& PixelView;
 };
 SettingsVariables ProcessSettings();
 
@@ -40,21 +44,26 @@ SettingsVariables ProcessSettings();
 // such as a hack that a screen-saver daemon runs).
 enum class FirstRun { Write, InMemory };
 
-// Reads "Speed", "Bright", "Algoritm", "Rands", "Path_Wall" in that order if
-// the key exists; when Speed, WallpaperSizeChoice and Algorithm are all 0
-// afterwards, sets the defaults (WallpaperSizeChoice from screenWidth, the
-// folder to defaultFolder if it is empty) and, with FirstRun::Write, writes
-// all five in one change. A value that cannot be read does not stop the
+// Reads "Speed", "Bright", "Algoritm", "Rands", "Path_Wall" and "Pixels" in
+// that order if the key exists ("Pixels" may be missing); when Speed,
+// WallpaperSizeChoice and Algorithm are all 0 afterwards, sets the defaults
+// (WallpaperSizeChoice from screenWidth, the folder to defaultFolder if it is
+// empty, the mesh) and, with FirstRun::Write, writes all six in one change. A value that cannot be read does not stop the
 // others: it takes its first-run value in memory, nothing is written, and
 // once everything is set PrismoraError is raised with the message of the
 // first value that failed. A failing first-run write raises its error.
 void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& defaultFolder,
                   const SettingsVariables& vars = ProcessSettings(), FirstRun firstRun = FirstRun::Write);
 
-// Writes "Speed", "Bright", "Algoritm", "Rands" (not "Path_Wall") in one
-// change. A key that cannot be created raises "Failed to set data for
+// Writes "Speed", "Bright", "Algoritm", "Rands" and "Pixels" (not
+// "Path_Wall") in one change. A key that cannot be created raises "Failed to set data for
 // 'Speed'", and a failing write the error of the first value not stored.
 void SaveSettings(RegistryBackend& store, const SettingsVariables& vars = ProcessSettings());
+
+// The stored view alone, for a mode that reads nothing else (the preview):
+// off when there is no store, no value or a value that cannot be read.
+// Never writes.
+bool LoadPixelView(RegistryBackend& store);
 
 // The first-run wallpaper size for a screen width: 640, 800, 1024, 1152, 1280,
 // 1600 give 1..6; any other width gives 0.

@@ -10,6 +10,7 @@
 
 #include "engine/gradient.h"
 #include "live/live_frame.h"
+#include "live/pattern_view.h"
 #include "platform/error.h"
 #include "settings/settings.h"
 #include "tools/Unit3.h"
@@ -61,6 +62,7 @@ TForm2::TForm2(Settings::RegistryBackend& store, std::string defaultFolder)
       StaticText3(*this, {316, 383, 78, 23}, "Algorithm", kLabelFont),
       TrackBar3(*this, {310, 407, 200, 12}, 1, 12, 1),
       CheckBox1(*this, {419, 384, 84, 17}, "Random", kLabelFont),
+      CheckBox2(*this, {310, 454, 100, 17}, "Per Pixel", kLabelFont),
       StaticText4(*this, {450, 424, 36, 23}, "FPS", kLabelFont),
       Button1(*this, {12, 450, 125, 25}, " Save Settings", kButtonFont),
       Button2(*this, {164, 450, 125, 25}, "Save Wallpaper", kButtonFont),
@@ -75,6 +77,7 @@ TForm2::TForm2(Settings::RegistryBackend& store, std::string defaultFolder)
   TrackBar2.OnChange = [this] { TrackBar2Change(); };
   TrackBar3.OnChange = [this] { TrackBar3Change(); };
   CheckBox1.OnClick = [this] { CheckBox1Click(); };
+  CheckBox2.OnClick = [this] { CheckBox2Click(); };
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
   Button3.OnClick = [this] { Button3Click(); };
@@ -121,6 +124,8 @@ void TForm2::ApplySettingsToControls() {
   TrackBar1.SetPosition(Gradient::Pattern.Speed);
   TrackBar2.SetPosition(Settings::WallpaperSizeChoice);
   TrackBar3.SetPosition(Gradient::Pattern.Algorithm);
+  CheckBox2.SetChecked(Settings::PixelView);
+  CheckBox2Click();  // the view, whether or not the box changed
 }
 
 // The export size from the screen or the size table, the
@@ -181,6 +186,12 @@ void TForm2::TrackBar3Change() {
 
 // Acts at the next start of a window; stored only by Save Settings.
 void TForm2::CheckBox1Click() { Settings::RandomAlgorithm = CheckBox1.Checked(); }
+
+// The live picture follows at once; stored only by Save Settings.
+void TForm2::CheckBox2Click() {
+  Settings::PixelView = CheckBox2.Checked();
+  live::UsePatternView(Settings::PixelView ? live::PatternView::Pixels : live::PatternView::Mesh);
+}
 
 void TForm2::Button1Click() {
   StaticText7.SetText("Save settings - OK!");

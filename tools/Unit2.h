@@ -1,7 +1,7 @@
 // Module Unit2: the settings window TForm2 ("Settings, Wallpaper Tools"). It
 // shows the live pattern in a 512 x 382 viewport above the controls for speed,
-// wallpaper size, algorithm and random choice; saves the settings; reports the
-// frame rate; and runs the wallpaper export, which renders into the one
+// wallpaper size, algorithm, random choice and the per-pixel view; saves the
+// settings; reports the frame rate; and runs the wallpaper export, which renders into the one
 // WallpaperImage and opens the save dialog (Unit3). Written against ui.h only.
 #pragma once
 
@@ -37,6 +37,7 @@ class TForm2 : public ui::Form {
   void TrackBar2Change();
   void TrackBar3Change();
   void CheckBox1Click();
+  void CheckBox2Click();
   void Button1Click();
   void Button2Click();
   void Button3Click();
@@ -53,6 +54,9 @@ class TForm2 : public ui::Form {
   ui::Label StaticText3;
   ui::TrackBar TrackBar3;
   ui::CheckBox CheckBox1;
+  // "Per Pixel": the live picture as the wallpaper's pixels rather than the
+  // mesh; in the button row, between the export's button and Close.
+  ui::CheckBox CheckBox2;
   ui::Label StaticText4;
   ui::Button Button1;
   ui::Button Button2;

@@ -24,6 +24,13 @@ void CopySamplesToImage(const Gradient::PlaneView& planes, int32_t W, int32_t H,
 
 namespace {
 
+// The selected engine's render on `threads` threads.
+SampleRenderer OnTheEngine(int threads, ProgressFn progress, void* user) {
+  return [=](Gradient::PatternState& s, const Gradient::PlaneView& planes) {
+    Gradient::RenderWallpaperInto(s, planes, threads, progress, user);
+  };
+}
+
 size_t SampleCount(int32_t W, int32_t H) {
   if (W < 1 || H < 1 || W > SamplePlanes::kMaxSide || H > SamplePlanes::kMaxSide) throw std::bad_alloc();
   return (static_cast<size_t>(W) + 1) * (static_cast<size_t>(H) + 1);
@@ -36,23 +43,32 @@ SamplePlanes::SamplePlanes(int32_t W, int32_t H)
 
 Gradient::PlaneView SamplePlanes::View() { return Gradient::PlaneView{r_.data(), g_.data(), b_.data(), stride_}; }
 
-void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
-                         ProgressFn progress, void* user) {
+void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render, TDIB& image) {
   SamplePlanes samples(W, H);
   image.SetWidth(W);
   image.SetHeight(H);
   s.GridColumns = W;
   s.GridRows = H;
-  Gradient::RenderWallpaperInto(s, samples.View(), threads, progress, user);
+  render(s, samples.View());
   CopySamplesToImage(samples.View(), W, H, image);
+}
+
+void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
+                         ProgressFn progress, void* user) {
+  RenderIntoOwnPlanes(s, W, H, OnTheEngine(threads, progress, user), image);
+}
+
+void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render,
+                          TDIB& image) {
+  image.SetBitCount(24);
+  RenderIntoOwnPlanes(s, W, H, render, image);  // the planes go before the caller encodes
+  s.GridColumns = 120;
+  s.GridRows = 90;
 }
 
 void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                           ProgressFn progress, void* user) {
-  image.SetBitCount(24);
-  RenderIntoOwnPlanes(s, W, H, threads, image, progress, user);  // the planes go before the caller encodes
-  s.GridColumns = 120;
-  s.GridRows = 90;
+  RenderWallpaperImage(s, W, H, OnTheEngine(threads, progress, user), image);
 }
 
 }  // namespace DIB

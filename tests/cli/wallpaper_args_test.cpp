@@ -46,6 +46,13 @@ TEST(WallpaperArgs, EveryOptionInBothSpellings) {
   EXPECT_EQ(r.args.format, WallpaperCli::ImageFormat::Png);
 }
 
+// The gpu engine is not the engine module's: the command takes its name.
+TEST(WallpaperArgs, TheGpuEngineIsTakenByName) {
+  const ParseResult r = Parse({"--output", "a.png", "--engine", "gpu"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(*r.args.engine, WallpaperCli::kGpuEngine);
+}
+
 TEST(WallpaperArgs, LimitsAreInclusive) {
   EXPECT_TRUE(Parse({"--output", "a", "--size", "1x1", "--algorithm", "1", "--seed", "0"}).ok);
   EXPECT_TRUE(Parse({"--output", "a", "--size", "16384X16384", "--speed", "-2147483648"}).ok);
@@ -93,6 +100,7 @@ TEST(WallpaperArgs, HostileInputIsRefusedNamingTheArgument) {
       {{"--output", "a", "--threads", "257"}, "--threads"},
       {{"--output", "a", "--engine", "avx3"}, "--engine"},
       {{"--output", "a", "--engine", "AVX2"}, "--engine"},
+      {{"--output", "a", "--engine", "GPU"}, "--engine"},
       {{"--output", "a", "--engine="}, "--engine"},
       {{"--output", "a", "--phases", "1,2"}, "--phases"},
       {{"--output", "a", "--phases", "1,2,3,4"}, "--phases"},

@@ -2,8 +2,9 @@
 # Windows build) and checks what only the whole program shows: the thread
 # count changes no byte, --print-state reads back, PNG output, the output
 # name's extension, exit codes 2 and 1 with the system's reason, that a
-# refused command writes nothing, that a device is written in place, and that
-# every engine writes the same bytes.
+# refused command writes nothing, that a device is written in place, that
+# every engine but the gpu writes the same bytes, and that the gpu engine is
+# refused cleanly without OpenGL.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -169,6 +170,33 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env PRISMORA_ENGINE=fast ${EMULATOR}
   WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 2 OR NOT err MATCHES "PRISMORA_ENGINE: unknown engine 'fast'" OR EXISTS ${WORK}/bad.bmp)
   message(FATAL_ERROR "PRISMORA_ENGINE=fast: status ${rc}, message: ${err}")
+endif()
+
+# 9. The gpu engine: a picture of the right size where OpenGL is there;
+#    without a usable OpenGL (no EGL driver, or a context of OpenGL 1.1) one
+#    line and status 2, nothing written and nothing printed.
+run_wallpaper(r --seed 9 --algorithm 4 --size 97x61 --engine gpu --output gpu.bmp)
+if(r EQUAL 2 AND r_ERR MATCHES "no usable OpenGL")
+  message(STATUS "--engine gpu skipped: ${r_ERR}")
+else()
+  expect_exit(r 0 "--engine gpu")
+  file(SIZE ${WORK}/gpu.bmp size)
+  if(NOT size EQUAL 17866)  # 54 + 292 * 61
+    message(FATAL_ERROR "the gpu engine's 97x61 BMP has ${size} bytes, expected 17866")
+  endif()
+endif()
+if(NOT EMULATOR)
+  foreach(broken "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent" "MESA_GL_VERSION_OVERRIDE=1.1")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env ${broken} ${EXE} --size 9x7 --engine gpu --print-state
+                            --output refused.bmp
+      WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    string(REGEX MATCHALL "\n" lines "${err}")
+    list(LENGTH lines count)
+    if(NOT rc EQUAL 2 OR NOT count EQUAL 1 OR NOT err MATCHES "^prismora-wallpaper: --engine: no usable OpenGL: "
+       OR NOT out STREQUAL "" OR EXISTS ${WORK}/refused.bmp)
+      message(FATAL_ERROR "${broken} --engine gpu: status ${rc}, stdout '${out}', message: ${err}")
+    endif()
+  endforeach()
 endif()
 
 file(REMOVE_RECURSE ${WORK})

@@ -367,6 +367,73 @@ def test_saver_settings_error(s):
     expect_exit(p, 0, "key after the message")
 
 
+# ---- the per-pixel view ----
+
+def store_settings(s, pixels, algorithm=4):
+    """A store that names the algorithm (not at random) and the view."""
+    folder = os.path.join(s.env["XDG_CONFIG_HOME"], "prismora")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "registry.reg"), "w") as f:
+        f.write('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n"Speed"=dword:00000019\n'
+                '"Bright"=dword:00000003\n"Algoritm"=dword:%08x\n"Rands"=dword:00000000\n'
+                '"Path_Wall"="%s"\n"Pixels"=dword:%08x\n' % (algorithm, s.home, 1 if pixels else 0))
+
+
+def expect_view(err, view, fallbacks):
+    """The view the frames were drawn in (the log's note) and how many lines
+    said that the pixels could not be drawn."""
+    lines = err.splitlines()
+    if not any(("frames drawn %s by " % view) in l for l in lines):
+        raise Failure("no frame was drawn %s:\n%s" % (view, err))
+    said = [l for l in lines if "per-pixel view cannot be drawn" in l]
+    if len(said) != fallbacks:
+        raise Failure("expected %d line(s) about the fall-back, got:\n%s" % (fallbacks, err))
+    for l in said:
+        print(l)
+
+
+def test_saver_per_pixel(s):
+    store_settings(s, True)
+    p = start_saver(s)
+    first = s.pixels()
+    second = frames_go_on(s, p, 2)
+    s.save(first, (WIDTH, HEIGHT), "first")
+    s.save(second, (WIDTH, HEIGHT), "second")
+    s.xdotool("key", "space")
+    expect_view(expect_exit(p, 0, "key"), "per pixel", 0)
+
+
+def test_saver_per_pixel_without_glsl(s):
+    """A context of OpenGL 1.1 has no GLSL: the saver draws the mesh and says so once."""
+    store_settings(s, True)
+    s.env["MESA_GL_VERSION_OVERRIDE"] = "1.1"
+    p = start_saver(s)
+    frames_go_on(s, p, 2)
+    s.save(s.pixels(), (WIDTH, HEIGHT), "mesh")
+    s.xdotool("key", "space")
+    expect_view(expect_exit(p, 0, "key"), "as the mesh", 1)
+
+
+def test_root_per_pixel(s):
+    """The hack mode on the root window with --pixels over a store that says mesh."""
+    store_settings(s, False, 11)
+    p = s.run(s.args.prismora, "--root", "--pixels")
+    wait_until(lambda: not alive(p) or lit_fraction(s.pixels()) > 0.95, "a lit root window")
+    frames_go_on(s, p, 2)
+    s.save(s.pixels(), (WIDTH, HEIGHT), "root")
+    p.send_signal(signal.SIGTERM)
+    expect_view(expect_exit(p, 0, "SIGTERM"), "per pixel", 0)
+
+
+def test_preview_per_pixel(s):
+    store_settings(s, True)
+    p = s.run(s.args.prismora, "/p")
+    wait_until(lambda: not alive(p) or lit_fraction(s.pixels()) > 0.95, "a screen-sized preview")
+    frames_go_on(s, p, 2)
+    s.xdotool("key", "Escape")
+    expect_view(expect_exit(p, 0, "key in the top-level preview"), "per pixel", 0)
+
+
 # ---- the preview ----
 
 def test_preview_in_window(s):

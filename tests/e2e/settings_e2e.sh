@@ -1,7 +1,7 @@
 #!/bin/bash
 # End-to-end test of the settings window (/c) on a private Xvfb display with
 # no window manager: the live pattern above the grey controls, Save Settings
-# writing the four values, Save Wallpaper + Enter writing a BMP of the chosen
+# writing its values, "Per Pixel", Save Wallpaper + Enter writing a BMP of the chosen
 # size into the remembered folder, and Escape closing the window.
 #
 # usage: settings_e2e.sh PRISMORA_BINARY [SHOT_FOLDER]
@@ -119,8 +119,8 @@ crop "$SHOTS/settings-1.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/p1.png"
 crop "$SHOTS/settings-2.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/p2.png"
 diff_px=$(compare -metric AE -fuzz 2% "$WORK/p1.png" "$WORK/p2.png" null: 2>&1)
 if [ "${diff_px%%.*}" -gt 1000 ] 2>/dev/null; then pass "the preview moves ($diff_px pixels changed in 0.5 s)"; else fail "the preview does not move ($diff_px)"; fi
-# Background between the buttons (client 300..420 x 455..470) is the form's silver.
-read -r r g b <<<"$(region_colour "$SHOTS/settings-1.png" $((WX + 300)) $((WY + 455)) 120 15)"
+# Background under the speed bar (client 10..150 x 428..443) is the form's silver.
+read -r r g b <<<"$(region_colour "$SHOTS/settings-1.png" $((WX + 10)) $((WY + 428)) 140 15)"
 if [ "$r" -ge 186 ] && [ "$r" -le 198 ] && [ "$g" -ge 186 ] && [ "$g" -le 198 ] && [ "$b" -ge 186 ] && [ "$b" -le 198 ]; then
   pass "grey controls area ($r $g $b)"
 else
@@ -147,6 +147,22 @@ fi
   fail "Path_Wall changed to $(store_value Path_Wall)"
 sleep 0.3
 shot settings-saved
+
+# ---- 2b. "Per Pixel" switches the live picture at once; Save Settings stores it
+click 401 462  # the box of "Per Pixel"
+sleep 0.5
+shot pixels-1
+sleep 0.5
+shot pixels-2
+crop "$SHOTS/pixels-1.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/q1.png"
+crop "$SHOTS/pixels-2.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/q2.png"
+diff_px=$(compare -metric AE -fuzz 2% "$WORK/q1.png" "$WORK/q2.png" null: 2>&1)
+if [ "${diff_px%%.*}" -gt 1000 ] 2>/dev/null; then pass "the per-pixel preview moves ($diff_px pixels)"; else fail "the per-pixel preview does not move ($diff_px)"; fi
+click 74 462  # " Save Settings"
+if wait_for 5 grep -qi '^"Pixels"=dword:00000001' "$STORE"; then pass "Save Settings stored the view"; else
+  fail "Pixels after Save Settings: $(store_value Pixels)"
+fi
+click 401 462  # back to the mesh for what follows
 
 # ---- 3. Save Wallpaper, then Enter, into the remembered folder -------------
 write_store 25 1 7 0 "$WORK/walls"

@@ -230,7 +230,7 @@ def test_layer_two_outputs(s):
     moving_pattern(s, third, third, p)
     p.send_signal(signal.SIGTERM)
     out = expect_status(s, p, 0, "SIGTERM")
-    errors = [l for l in out.splitlines() if " fps" not in l and "drawn at" not in l]
+    errors = [l for l in out.splitlines() if " fps" not in l and "drawn at" not in l and "frames drawn" not in l]
     if errors:
         raise Failure("unexpected output:\n" + "\n".join(errors))
     expect_store_untouched(s)
@@ -384,6 +384,23 @@ def test_layer_compositor_gone(s):
     moving_pattern(s, "HEADLESS-1", "the output", p)
     stop(s.sway)
     expect_status(s, p, 0, "the compositor went away")
+
+
+def test_layer_per_pixel(s):
+    """--pixels: each output's picture computed per pixel at its own size."""
+    first, second = two_outputs(s)
+    p = s.prismora_run("--layer", "background", "--pixels", "--algorithm", "11")
+    for output in (first, second):
+        moving_pattern(s, output, output, p)
+        moving_everywhere(s, output, output, p)
+        s.save(output, output)
+    p.send_signal(signal.SIGTERM)
+    out = expect_status(s, p, 0, "SIGTERM")
+    if not any("frames drawn per pixel by " in l for l in out.splitlines()):
+        raise Failure("no frame was drawn per pixel:\n" + out)
+    if "cannot be drawn" in out:
+        raise Failure("the pixels fell back to the mesh:\n" + out)
+    expect_store_untouched(s)
 
 
 # ---- /s ----

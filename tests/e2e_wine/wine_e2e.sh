@@ -99,6 +99,43 @@ test_bright_of_wrong_type() {
   reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
 }
 
+# saver_in_view <name> <log> [environment...]: the saver with "Pixels" on,
+# its frame log in <log>, under the given environment; checks a moving
+# pattern and ends it with a key.
+saver_in_view() {
+  local name=$1 out=$2
+  shift 2
+  : >"$out"
+  env PRISMORA_FPS_LOG=1 "$@" wine "$SCR" /s >>"$out" 2>&1 &
+  local pid=$!
+  pids+=("$pid")
+  wait_for 60 window_shown Full || { fail "/s ($name): no saver window"; stop "$pid"; return 1; }
+  if moving "$name"; then pass "/s ($name) shows a moving pattern"; else fail "/s ($name): no moving pattern"; fi
+  focus Full && xdotool key space
+  ends_within 30 "$pid" || { fail "/s ($name) did not end on a key"; stop "$pid"; }
+}
+
+test_saver_per_pixel() {
+  reg add "$KEY" /v Pixels /t REG_DWORD /d 1 /f >/dev/null
+  local out=$WORK/pixels.log
+  saver_in_view saver-pixels "$out"
+  if grep -q "frames drawn per pixel by" "$out"; then
+    pass "\"Pixels\" 1: /s draws per pixel ($(grep -o 'by .*' "$out" | head -1 | tr -d '\r'))"
+  else
+    fail "\"Pixels\" 1: /s did not draw per pixel: $(tr -d '\r' <"$out" | head -5)"
+  fi
+  # A context of OpenGL 1.1 has no GLSL: the mesh, and not a word (Windows
+  # keeps quiet about platform failures).
+  out=$WORK/pixels-gl11.log
+  saver_in_view saver-pixels-gl11 "$out" MESA_GL_VERSION_OVERRIDE=1.1
+  if grep -q "frames drawn as the mesh by" "$out" && ! grep -q "cannot be drawn" "$out"; then
+    pass "without GLSL /s draws the mesh, silently"
+  else
+    fail "without GLSL: $(tr -d '\r' <"$out" | grep -v fps | head -5)"
+  fi
+  reg add "$KEY" /v Pixels /t REG_DWORD /d 0 /f >/dev/null
+}
+
 # The settings window's client origin, in $cx $cy.
 settings_origin() {
   local xy
@@ -245,6 +282,7 @@ reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/nul
 test_saver_first_run
 test_saver_key
 test_bright_of_wrong_type
+test_saver_per_pixel
 test_settings_window
 test_save_wallpaper
 test_preview_in_window

@@ -96,6 +96,20 @@ TEST(EmbeddedChoice, OptionsOverrideTheStore) {
   EXPECT_TRUE(embedded::ChoosePattern(store.registry, o, warning).random);
 }
 
+// The view: stored (absent in older stores: the mesh), or --pixels / --mesh.
+TEST(EmbeddedChoice, TheViewIsStoredOrGiven) {
+  Store store;
+  store.PutChoices(12, 4, 0);
+  std::string warning;
+  EXPECT_FALSE(embedded::ChoosePattern(store.registry, Root(), warning).pixels);
+  store.Put("Pixels", Dword(1));
+  EXPECT_TRUE(embedded::ChoosePattern(store.registry, Root(), warning).pixels);
+  EmbeddedOptions o = Root();
+  o.pixels = false;
+  EXPECT_FALSE(embedded::ChoosePattern(store.registry, o, warning).pixels);
+  EXPECT_TRUE(warning.empty());
+}
+
 // A value that cannot be read is reported, and what was not read keeps its
 // first-run value: never an algorithm 0 that would draw nothing.
 TEST(EmbeddedChoice, AReadErrorIsReportedAndTheRestKeepsWorkableValues) {

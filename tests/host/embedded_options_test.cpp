@@ -116,6 +116,11 @@ TEST(Options, TheLastValueGivenWins) {
   EXPECT_EQ(r.options.random, false);
   r = Parse({"--root", "--no-random", "--random"});
   EXPECT_EQ(r.options.random, true);
+  EXPECT_FALSE(r.options.pixels.has_value());  // the stored view
+  EXPECT_EQ(Parse({"--root", "--pixels"}).options.pixels, true);
+  EXPECT_EQ(Parse({"--layer", "background", "--pixels", "--mesh"}).options.pixels, false);
+  EXPECT_EQ(Parse({"--window-id", "7", "--mesh", "--pixels"}).options.pixels, true);
+  EXPECT_FALSE(Parse({"--pixels"}).ok);  // nothing to draw on
 }
 
 TEST(Options, AnAlgorithmAskedForIsDrawnUnlessRandomIsAskedForToo) {
@@ -218,7 +223,8 @@ TEST(LayerOptions, BadLayersAndOutputsAndMixedModesAreOneLineErrors) {
 TEST(Usage, NamesEverySwitchAndOption) {
   const std::string usage = kPrismoraUsage;
   for (const char* name : {"/s", "/c", "/p", "/a", "--root", "-root", "--window-id ID", "-window-id ID",
-                           "--speed N", "--algorithm N", "--random", "--no-random", "--delay MICROSECONDS", "--help",
+                           "--speed N", "--algorithm N", "--random", "--no-random", "--pixels", "--mesh",
+                           "--delay MICROSECONDS", "--help",
                            "--version", "--layer LAYER", "--output NAME", "background, bottom, top or overlay"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }

@@ -12,6 +12,7 @@
 
 #include "engine/gradient.h"
 #include "host/Unit1.h"
+#include "live/pattern_view.h"
 #include "platform/headless/headless.h"
 #include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
@@ -24,6 +25,7 @@ namespace {
 struct Stored {
   int speed = 25, bright = 3, algorithm = 7;
   bool rands = false;
+  bool pixels = false;  // stored only when true, as a store from before the view
 };
 
 class SaverFormTest : public ::testing::Test {
@@ -43,6 +45,7 @@ class SaverFormTest : public ::testing::Test {
     reg.WriteInteger("Algoritm", s.algorithm);
     reg.WriteBool("Rands", s.rands);
     reg.WriteString("Path_Wall", "/tmp");
+    if (s.pixels) reg.WriteBool("Pixels", true);
   }
 
   // Created and shown as the start-up does it, then made the active window.
@@ -213,7 +216,7 @@ TEST_F(SaverFormTest, CreationCoversTheScreenHidesTheCursorAndTellsTheSystem) {
   EXPECT_TRUE(Settings::RandomAlgorithm);
   EXPECT_GE(Gradient::Pattern.Algorithm, 1);
   EXPECT_LE(Gradient::Pattern.Algorithm, 12);
-  EXPECT_EQ(store_.written.size(), 5u);
+  EXPECT_EQ(store_.written.size(), 6u);
 
   form.Show();
   const auto& surface = ui::headless::SurfaceOf(form);
@@ -228,6 +231,17 @@ TEST_F(SaverFormTest, CreationCoversTheScreenHidesTheCursorAndTellsTheSystem) {
 
 // The message box comes once the saver draws, so that the pattern runs
 // around it; the value that failed takes its first-run value.
+// The saver draws the pattern in the stored view; a store from before the
+// view draws the designed mesh.
+TEST_F(SaverFormTest, TheStoredViewIsTheViewDrawn) {
+  for (bool pixels : {false, true}) {
+    ui::headless::Reset();
+    Store({.pixels = pixels});
+    Start();
+    EXPECT_EQ(live::PatternViewInUse(), pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
+  }
+}
+
 TEST_F(SaverFormTest, ASettingsReadErrorIsShownOnceTheSaverDraws) {
   {
     Settings::Registry reg(store_);

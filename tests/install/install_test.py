@@ -125,6 +125,11 @@ def check_settings_description(prefix):
     # A box that is on by default inserts nothing when ticked: only arg-unset.
     check(random is not None and random.tag == "boolean" and random.get("arg-unset") == "--no-random"
           and random.get("arg-set") is None, "a random check box, on by default, --no-random")
+    # The view: its first choice adds nothing (the stored setting holds), the
+    # others name the view on the command line.
+    view = opts.get("view")
+    options = [] if view is None else [o.get("arg-set") for o in view.iter("option")]
+    check(options == [None, "--pixels", "--mesh"], "a view choice: the stored one, --pixels, --mesh")
 
 
 def switches_offered(prefix):

@@ -54,7 +54,8 @@ class StoreFileTest : public testing::Test {
     int32_t speed = 0, size = 0, algorithm = 0;
     bool random = false;
     std::string folder;
-    Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder}; }
+    bool pixels = false;
+    Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
   };
   // LoadSettings at 1024 wide; the error message, or "" when none.
   std::string Load(Vars& v) {
@@ -79,7 +80,8 @@ constexpr const char* kFirstRunText =
     "\"Bright\"=dword:00000003\n"
     "\"Algoritm\"=dword:00000007\n"
     "\"Rands\"=dword:00000001\n"
-    "\"Path_Wall\"=\"/home/someone\"\n";
+    "\"Path_Wall\"=\"/home/someone\"\n"
+    "\"Pixels\"=dword:00000000\n";
 
 TEST_F(StoreFileTest, FirstRunCreatesFoldersAndWritesAnExportFile) {
   Vars v;
@@ -149,6 +151,7 @@ TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSurviveARewrite) {
             "\"Algoritm\"=dword:00000005\n"
             "\"Rands\"=dword:00000001\n"
             "\"Bright\"=dword:00000002\n"
+            "\"Pixels\"=dword:00000000\n"
             "\"Path_Wall\"=\"/data\n"
             "\n[HKEY_CURRENT_USER\\Software\\Neighbour]\n\"Keep\"=\"me\"\n");
   Vars again;
@@ -171,8 +174,9 @@ std::string SaveError(const fs::path& file, int32_t speed = 1) {
   int32_t size = 1, algorithm = 1;
   bool random = false;
   std::string folder;
+  bool pixels = false;
   try {
-    Settings::SaveSettings(store, {speed, size, algorithm, random, folder});
+    Settings::SaveSettings(store, {speed, size, algorithm, random, folder, pixels});
   } catch (const PrismoraError& e) {
     return e.what();
   }
@@ -303,6 +307,9 @@ TEST_F(StoreFileTest, AUtf16ExportIsReadAndRewrittenAsUtf16) {
   const std::u16string from = u"dword:0000000a\r\n\"Bright\"=dword:00000002\r\n\"Algoritm\"=dword:00000004";
   expected.replace(expected.find(from), from.size(),
                    u"dword:00000032\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001");
+  // The view, which the file lacked, is added after the key's last value.
+  const std::u16string last = u"/Bilder\"\r\n";
+  expected.insert(expected.find(last) + last.size(), u"\"Pixels\"=dword:00000000\r\n");
   EXPECT_EQ(ReadFile(file), Utf16File(expected));
 }
 
@@ -312,7 +319,7 @@ TEST_F(StoreFileTest, ACrlfStoreKeepsCrlfLines) {
   EXPECT_EQ(ReadFile(file),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Prismora]\r\n\"Path_Wall\"=\"/p\"\r\n"
             "\"Speed\"=dword:00000003\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
-            "\"Rands\"=dword:00000000\r\n");
+            "\"Rands\"=dword:00000000\r\n\"Pixels\"=dword:00000000\r\n");
 }
 
 // ---- Two processes at once ----

@@ -31,7 +31,8 @@ struct Vars {
   int32_t speed = 0, size = 0, algorithm = 0;
   bool random = false;
   std::string folder;
-  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder}; }
+  bool pixels = false;
+  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
 };
 
 class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchStore> (*)()> {
@@ -43,6 +44,14 @@ class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchS
     ASSERT_TRUE(store().CreateKey(kKey));
     ASSERT_TRUE(store().SetValue(name, value));
     store().CloseKey();
+  }
+  // A user's five designed values, as every store before the view holds them.
+  void PutTheDesignedFive() {
+    Put("Speed", Dword(30));
+    Put("Bright", Dword(2));
+    Put("Algoritm", Dword(4));
+    Put("Rands", Dword(0));
+    Put("Path_Wall", Sz("D:\\Pictures"));
   }
   // The stored value, or type kRegNone with no bytes when missing.
   RegistryValue Stored(const std::string& name) {
@@ -57,6 +66,7 @@ class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchS
     EXPECT_EQ(Stored("Algoritm"), Dword(7));
     EXPECT_EQ(Stored("Rands"), Dword(1));
     EXPECT_EQ(Stored("Path_Wall"), Sz(folder));
+    EXPECT_EQ(Stored("Pixels"), Dword(0));  // the designed look: the mesh
   }
   std::string LoadError(Vars& v, int width = 1024) {
     try {
@@ -143,6 +153,44 @@ TEST_P(SettingsStoreTest, AValueThatCannotBeReadTakesItsFirstRunValueAndTheRestA
   EXPECT_EQ(Stored("Algoritm"), Dword(4));
   EXPECT_EQ(Stored("Rands"), Dword(0));
   EXPECT_EQ(Stored("Path_Wall"), Sz("D:\\Pictures"));
+}
+
+// Every store written before the view existed lacks "Pixels": that is the
+// mesh, without a word, and Save Settings adds the value.
+TEST_P(SettingsStoreTest, AStoreWithoutTheViewDrawsTheMeshAndSaveSettingsAddsIt) {
+  PutTheDesignedFive();
+  Vars v;
+  v.pixels = true;
+  EXPECT_EQ(LoadError(v), "(no error)");
+  EXPECT_FALSE(v.pixels);
+  EXPECT_EQ(Stored("Pixels"), RegistryValue{});  // a start writes nothing
+  v.pixels = true;
+  Settings::SaveSettings(store(), v.refs());
+  EXPECT_EQ(Stored("Pixels"), Dword(1));
+  Vars again;
+  EXPECT_EQ(LoadError(again), "(no error)");
+  EXPECT_TRUE(again.pixels);
+  EXPECT_EQ(again.speed, 30);
+}
+
+TEST_P(SettingsStoreTest, AViewOfAnotherTypeIsReportedAndDrawsTheMesh) {
+  PutTheDesignedFive();
+  Put("Pixels", Sz("yes"));
+  Vars v;
+  EXPECT_EQ(LoadError(v), "Invalid data type for 'Pixels'");
+  EXPECT_FALSE(v.pixels);
+  EXPECT_EQ(v.folder, "D:\\Pictures");  // the values before it were read
+  EXPECT_FALSE(Settings::LoadPixelView(store()));  // the preview: quietly the mesh
+}
+
+// The preview reads the view alone, and never writes.
+TEST_P(SettingsStoreTest, ThePreviewReadsOnlyTheView) {
+  EXPECT_FALSE(Settings::LoadPixelView(store()));  // no key at all
+  EXPECT_FALSE(store().OpenKey(kKey));  // and none made
+  store().CloseKey();
+  Put("Pixels", Dword(5));
+  EXPECT_TRUE(Settings::LoadPixelView(store()));  // any non-zero value is on
+  EXPECT_EQ(Stored("Speed"), RegistryValue{});
 }
 
 TEST_P(SettingsStoreTest, EveryFailingValueFallsBackAndTheFirstMessageIsReported) {
@@ -277,13 +325,15 @@ TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
   Vars v;
   Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
   EXPECT_TRUE(store.queried.empty());  // no key: nothing read
-  const std::vector<std::string> all{"Speed", "Bright", "Algoritm", "Rands", "Path_Wall"};
+  const std::vector<std::string> all{"Speed", "Bright", "Algoritm", "Rands", "Path_Wall", "Pixels"};
   EXPECT_EQ(store.written, all);
   EXPECT_EQ(store.changes, 1);  // one change for the whole first run
   Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
   EXPECT_EQ(store.queried, all);
+  store.written.clear();
   Settings::SaveSettings(store, v.refs());
   EXPECT_EQ(store.changes, 2);
+  EXPECT_EQ(store.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels"}));
 }
 
 TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) {
@@ -291,6 +341,7 @@ TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) 
   EXPECT_EQ(&p.Speed, &Gradient::Pattern.Speed);
   EXPECT_EQ(&p.Algorithm, &Gradient::Pattern.Algorithm);
   EXPECT_EQ(&p.WallpaperFolder, &Settings::WallpaperFolder);
+  EXPECT_EQ(&p.PixelView, &Settings::PixelView);
 }
 
 TEST(SettingsStoreFailures, WallpaperSizeFromScreenWidth) {

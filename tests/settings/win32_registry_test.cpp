@@ -125,10 +125,11 @@ TEST(Win32Registry, UserRegistryStoresTheSettingsUnderSoftwarePrismora) {
     GTEST_SKIP() << "HKCU\\Software\\Prismora exists; not touching real settings";
   }
   int32_t speed = 0, size = 0, algorithm = 0;
-  bool random = false;
+  bool random = false, pixels = true;
   std::string folder;
   Settings::LoadSettings(*Platform::MakeUserRegistry(), 1600, Platform::DefaultWallpaperFolder(),
-                         {speed, size, algorithm, random, folder});
+                         {speed, size, algorithm, random, folder, pixels});
+  EXPECT_FALSE(pixels);  // the designed look: the mesh
   EXPECT_EQ(folder, "C:\\Windows");
 
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Prismora", 0, KEY_READ, &k),
@@ -144,6 +145,12 @@ TEST(Win32Registry, UserRegistryStoresTheSettingsUnderSoftwarePrismora) {
             ERROR_SUCCESS);
   EXPECT_EQ(type, DWORD(REG_SZ));
   EXPECT_EQ(bytes, 11u);  // "C:\Windows" and its zero
+  DWORD pixelView = 7;
+  bytes = sizeof pixelView;
+  EXPECT_EQ(RegQueryValueExA(k, "Pixels", nullptr, &type, reinterpret_cast<BYTE*>(&pixelView), &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, DWORD(REG_DWORD));
+  EXPECT_EQ(pixelView, 0u);
   RegCloseKey(k);
   RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Prismora");
 }

@@ -15,4 +15,5 @@ inline void ResetProcessState() {
   Settings::WallpaperSizeChoice = 0;
   Settings::RandomAlgorithm = false;
   Settings::WallpaperFolder.clear();
+  Settings::PixelView = false;
 }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "engine/gradient.h"
+#include "live/pattern_view.h"
 #include "platform/headless/headless.h"
 #include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
@@ -35,6 +36,7 @@ std::vector<std::string> Messages() {
 struct Stored {
   int speed = 25, bright = 1, algorithm = 7;
   bool rands = false;
+  bool pixels = false;  // stored only when true, as a store from before the view
 };
 
 class SettingsFormTest : public ::testing::Test {
@@ -73,6 +75,7 @@ class SettingsFormTest : public ::testing::Test {
     reg.WriteInteger("Algoritm", s.algorithm);
     reg.WriteBool("Rands", s.rands);
     reg.WriteString("Path_Wall", folder);
+    if (s.pixels) reg.WriteBool("Pixels", true);
   }
   Settings::MemoryRegistry::Values& Key() { return store_.keys.begin()->second; }
 
@@ -262,13 +265,13 @@ TEST_F(SettingsFormTest, PlanesBeyondReachLeaveTheLastPictureAndThePreview) {
 
 // ---- Save Settings ----
 
-TEST_F(SettingsFormTest, SaveSettingsWritesFourValuesAndCaptionReturnsFiveSecondsAfterFirstPress) {
+TEST_F(SettingsFormTest, SaveSettingsWritesItsValuesAndCaptionReturnsFiveSecondsAfterFirstPress) {
   TForm2& form = Open({.speed = 10, .bright = 2, .algorithm = 5});
   form.TrackBar1.SetPosition(33);
   form.CheckBox1.SetChecked(true);
   store_.written.clear();
   form.Button1.Click();
-  EXPECT_EQ(store_.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands"}));
+  EXPECT_EQ(store_.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels"}));
   EXPECT_EQ(form.StaticText7.Text(), "Save settings - OK!");
   ui::headless::AdvanceTime(3000);
   form.Button1.Click();  // does not restart the running period
@@ -281,6 +284,31 @@ TEST_F(SettingsFormTest, SaveSettingsWritesFourValuesAndCaptionReturnsFiveSecond
   reg.OpenKey(Settings::kSettingsKey);
   EXPECT_EQ(reg.ReadInteger("Speed"), 33);
   EXPECT_TRUE(reg.ReadBool("Rands"));
+}
+
+// "Per Pixel" changes the live picture at once, unlike "Random", and is
+// stored with the rest by Save Settings.
+TEST_F(SettingsFormTest, PerPixelSwitchesTheLivePictureAtOnceAndSaveSettingsStoresIt) {
+  TForm2& form = Open({});  // a store from before the view: the mesh
+  EXPECT_FALSE(form.CheckBox2.Checked());
+  EXPECT_EQ(live::PatternViewInUse(), live::PatternView::Mesh);
+  store_.written.clear();
+  form.CheckBox2.SetChecked(true);
+  EXPECT_EQ(live::PatternViewInUse(), live::PatternView::Pixels);
+  EXPECT_TRUE(store_.written.empty());
+  form.Button1.Click();
+  Settings::Registry reg(store_);
+  reg.OpenKey(Settings::kSettingsKey);
+  EXPECT_TRUE(reg.ReadBool("Pixels"));
+  form.CheckBox2.SetChecked(false);
+  EXPECT_EQ(live::PatternViewInUse(), live::PatternView::Mesh);
+}
+
+TEST_F(SettingsFormTest, AStoredPerPixelViewOpensTicked) {
+  TForm2& form = Open({.pixels = true});
+  EXPECT_TRUE(form.CheckBox2.Checked());
+  EXPECT_EQ(live::PatternViewInUse(), live::PatternView::Pixels);
+  form.CheckBox2.SetChecked(false);  // what the next test's window starts from
 }
 
 TEST_F(SettingsFormTest, ASaveThatWritesNothingShowsOnlyTheError) {
