@@ -1,6 +1,7 @@
 // prismora-wallpaper: renders the picture that the settings window's "Save
 // Wallpaper" would save for the same pattern state, at any size up to
-// 16384 x 16384, as BMP or PNG, without a window system.
+// 16384 x 16384, as BMP or PNG, without a window system. The picture is
+// rendered in bands straight into the file, never whole in memory.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,16 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/png_encode.h"
+#include "cli/byte_output.h"
 #include "cli/state_json.h"
 #include "cli/terminal.h"
 #include "cli/wallpaper_args.h"
+#include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "platform/error.h"
 #include "platform/file_writer.h"
 #include "prismora_version.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
 
 namespace {
 
@@ -69,15 +69,25 @@ void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
   for (int32_t i = 0; i < a.frames; ++i) Gradient::DriftFrame(s);
 }
 
-void SaveImage(const std::string& output, WallpaperCli::ImageFormat format, DIB::TDIB& image) {
-  if (format == WallpaperCli::ImageFormat::Bmp) {
-    image.SaveToFile(output);
-    return;
-  }
-  const int32_t w = image.Width(), h = image.Height();
-  std::vector<uint8_t> rgb = WallpaperCli::TopDownRgb(image);
-  image = DIB::TDIB();  // not needed any more: keep the peak memory down
-  Platform::SaveFile(output, WallpaperCli::EncodePng(rgb, w, h));
+// The engine: --engine, else PRISMORA_ENGINE, else the widest. Returns
+// false, having said why, when the name is unknown or cannot run here.
+bool SelectEngine(const WallpaperArgs& a) {
+  const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
+  if (!a.engine && !(fromEnvironment && *fromEnvironment)) return true;
+  const std::string problem = Gradient::SelectEngineByName(a.engine ? *a.engine : fromEnvironment);
+  if (problem.empty()) return true;
+  std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", a.engine ? "--engine" : "PRISMORA_ENGINE", problem.c_str());
+  return false;
+}
+
+// Who renders the bands: the selected engine, on the requested threads, with
+// the picture's size as the grid (as the settings window's export sets it).
+WallpaperCli::BandRenderer EngineBands(Gradient::PatternState& s, const WallpaperArgs& a) {
+  s.GridColumns = a.width;
+  s.GridRows = a.height;
+  return [&s, threads = a.threads](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
+    Gradient::RenderWallpaperBands(s, plan, threads, sink);
+  };
 }
 
 int Run(const WallpaperArgs& a) {
@@ -87,11 +97,12 @@ int Run(const WallpaperArgs& a) {
     std::printf("%s\n", WallpaperCli::FormatStateJson(s).c_str());
     std::fflush(stdout);
   }
-  DIB::TDIB image;
+  // Made first: a file that cannot be made is reported before any render.
+  WallpaperCli::FileOutput out(a.output);
   Progress progress;
-  DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
+  WallpaperCli::StreamWallpaper(a.format, a.width, a.height, EngineBands(s, a), out, &Progress::Report, &progress);
   progress.Finish();
-  SaveImage(a.output, a.format, image);
+  out.Commit();
   return 0;
 }
 
@@ -112,17 +123,7 @@ int main(int argc, char** argv) {
     std::printf("prismora-wallpaper %s\n", PRISMORA_VERSION);
     return 0;
   }
-  // The engine: --engine, else PRISMORA_ENGINE, else the widest.
-  const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
-  if (parsed.args.engine || (fromEnvironment && *fromEnvironment)) {
-    const std::string problem =
-        Gradient::SelectEngineByName(parsed.args.engine ? *parsed.args.engine : fromEnvironment);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", parsed.args.engine ? "--engine" : "PRISMORA_ENGINE",
-                   problem.c_str());
-      return 2;
-    }
-  }
+  if (!SelectEngine(parsed.args)) return 2;
   try {
     return Run(parsed.args);
   } catch (const Platform::FileError& e) {  // the designed message, then why
