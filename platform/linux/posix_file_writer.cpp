@@ -266,7 +266,16 @@ bool OpenInPlace(const Target& target, Output& out) {
 
 bool WriteAll(Output& out, const uint8_t* data, size_t n) {
   const int fd = static_cast<int>(out.handle);
-  if (!out.tempPath.empty()) return WriteLoop(fd, data, n, out.reason);
+  if (!out.tempPath.empty()) {
+    const off_t start = lseek(fd, 0, SEEK_CUR);
+    if (!WriteLoop(fd, data, n, out.reason)) return false;
+    // Start writing these pages to the disk now, while the caller makes the
+    // next ones (a picture streamed as it is rendered), so that the flush at
+    // the end has little left to wait for. Only a hint: its failure is not
+    // the write's.
+    if (start >= 0) (void)sync_file_range(fd, start, static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
+    return true;
+  }
   const PipeSignalHeld held;
   return WriteLoop(fd, data, n, out.reason);
 }
