@@ -88,6 +88,7 @@ class BandPipeline {
   void HandOut(Tasks& tasks, detail::RowTask& task);
   bool DeliverFinishedBands(std::unique_lock<std::mutex>& lock);
   void Drain();
+  void Stop();
   void RenderZeros();
 
   const PatternState& state_;
@@ -172,6 +173,12 @@ void BandPipeline::Drain() {
   while (DeliverFinishedBands(lock) && delivered_ < layout_.Count()) changed_.wait(lock);
 }
 
+void BandPipeline::Stop() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  stopped_ = true;
+  changed_.notify_all();
+}
+
 // No formula to evaluate: every band is zeros, as untouched planes would be.
 void BandPipeline::RenderZeros() {
   std::fill_n(storage_.get(), size_t(kSlots) * 3 * size_t(layout_.BandRows()) * size_t(stride_), uint16_t{0});
@@ -188,8 +195,14 @@ void BandPipeline::Run() {
     detail::RenderRowTasks(state_, lastColumn_, tasks);
   });
   Tasks own(*this, true);
-  detail::RenderRowTasks(state_, lastColumn_, own);
-  Drain();
+  try {
+    detail::RenderRowTasks(state_, lastColumn_, own);
+    Drain();
+  } catch (...) {
+    Stop();  // the others would wait for this thread to free a slot
+    for (auto& w : workers) w.join();
+    throw;
+  }
   for (auto& w : workers) w.join();
   if (error_) std::rethrow_exception(error_);
 }

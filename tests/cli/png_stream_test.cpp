@@ -17,31 +17,11 @@
 #include "stb_image.h"
 
 #include "cli/png_stream.h"
+#include "tests/cli/memory_output.h"
 
 namespace {
 
 using WallpaperCli::PngStream;
-
-// Bytes in memory, patchable or, like a pipe, not.
-class MemoryOutput : public WallpaperCli::ByteOutput {
- public:
-  explicit MemoryOutput(bool rewritable) : rewritable_(rewritable) {}
-  void Write(std::span<const uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
-  bool Rewritable() const override { return rewritable_; }
-  void WriteAt(uint64_t offset, std::span<const uint8_t> b) override {
-    ASSERT_TRUE(rewritable_);
-    ASSERT_LE(offset + b.size(), bytes.size());
-    std::memcpy(bytes.data() + offset, b.data(), b.size());
-  }
-  void Restart() override {
-    ASSERT_TRUE(rewritable_);
-    bytes.clear();
-  }
-  std::vector<uint8_t> bytes;
-
- private:
-  bool rewritable_;
-};
 
 struct Picture {
   int32_t w, h;

@@ -10,27 +10,13 @@
 #include "stb_image_write.h"  // compiled in png_stream_test.cpp
 
 #include "cli/wallpaper_stream.h"
+#include "tests/cli/memory_output.h"
 #include "tools/dib.h"
 #include "tools/wallpaper_copy.h"
 
 namespace {
 
 using WallpaperCli::ImageFormat;
-
-class MemoryOutput : public WallpaperCli::ByteOutput {
- public:
-  explicit MemoryOutput(bool rewritable = true) : rewritable_(rewritable) {}
-  void Write(std::span<const uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
-  bool Rewritable() const override { return rewritable_; }
-  void WriteAt(uint64_t offset, std::span<const uint8_t> b) override {
-    std::copy(b.begin(), b.end(), bytes.begin() + std::ptrdiff_t(offset));
-  }
-  void Restart() override { bytes.clear(); }
-  std::vector<uint8_t> bytes;
-
- private:
-  bool rewritable_;
-};
 
 std::unique_ptr<Gradient::PatternState> Pattern(int alg) {
   auto s = std::make_unique<Gradient::PatternState>();

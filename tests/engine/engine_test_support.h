@@ -22,6 +22,18 @@ inline std::unique_ptr<PatternState> NewState(int32_t columns = 120, int32_t row
   return s;
 }
 
+// A started pattern (seeded generator, InitPattern) whose wallpaper grid is
+// width x height, for the render tests.
+inline std::unique_ptr<PatternState> Picture(int alg, int32_t width, int32_t height, uint32_t seed = 31337) {
+  auto s = NewState(width, height);
+  SetRandomSeed(seed);
+  InitPattern(*s, 120, 90);
+  s->GridColumns = width;
+  s->GridRows = height;
+  s->Algorithm = alg;
+  return s;
+}
+
 inline void SetPhases(PatternState& s, float a, float b, float c) {
   s.PhaseA = a;
   s.PhaseB = b;

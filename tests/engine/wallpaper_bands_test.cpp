@@ -16,16 +16,6 @@ namespace {
 
 using namespace enginetest;
 
-std::unique_ptr<PatternState> Picture(int alg, int32_t width, int32_t height) {
-  auto s = NewState(width, height);
-  SetRandomSeed(4242);
-  InitPattern(*s, 120, 90);
-  s->GridColumns = width;
-  s->GridRows = height;
-  s->Algorithm = alg;
-  return s;
-}
-
 // Every row the bands carried, copied into planes of the whole picture, and
 // what the calls looked like.
 struct CollectingSink : WallpaperBandSink {
