@@ -6,6 +6,10 @@
 #     device", the old file byte for byte as it was, no temporary file left.
 #  2. A PNG into a FIFO, which cannot be patched: the same bytes as into a
 #     file.
+#  3. SIGTERM in the middle of a render, while the temporary file fills: the
+#     process ends by the signal and takes its temporary file with it. (Not
+#     SIGINT: a shell without job control starts background commands with
+#     SIGINT ignored, and the command leaves an ignored signal ignored.)
 # usage: stream_outputs_test.sh PRISMORA_WALLPAPER WORK_FOLDER
 set -eu
 exe=$1
@@ -70,4 +74,21 @@ done
 wait "$reader"
 cmp "$work/file.png" "$work/piped.png" || fail "the PNG through the FIFO differs from the file"
 echo "PNG through a FIFO: the file's bytes"
+
+# ---- 3. Interrupted while the temporary file fills ----------------------------
+mkdir "$work/interrupted"
+"$exe" --seed 5 --algorithm 1 --engine x87 --size 6000x6000 --threads 1 --output "$work/interrupted/big.bmp" &
+pid=$!
+deadline=$(($(date +%s) + 60))
+until [ -n "$(find "$work/interrupted" -name '.prismora-*.tmp' -size +100k)" ]; do
+  kill -0 "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
+  [ "$(date +%s)" -lt "$deadline" ] || fail "no temporary file grew"
+  sleep 0.05
+done
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" = 143 ] || fail "after SIGTERM: status $status, expected 143"
+[ -z "$(ls -A "$work/interrupted")" ] || fail "left after SIGTERM: $(ls -A "$work/interrupted")"
+echo "SIGTERM during the render: the temporary file is gone"
 rm -rf "$work"
