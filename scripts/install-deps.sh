@@ -55,3 +55,8 @@ if ((${#missing[@]})) || [[ -n "${need_update:-}" ]]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The 32-bit Windows build runs under Wine's 32-bit loader: natively, or
+# emulated where the kernel refuses 32-bit programs (scripts/i386-emulation.sh).
+source "$(dirname "$0")/i386-emulation.sh"
+ensure_i386 || echo "The 32-bit Windows tests will not run on this machine."

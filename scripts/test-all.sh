@@ -15,24 +15,8 @@ echo "== Debian package =="
 bash scripts/test-package.sh || status=1
 
 echo "== Windows tests under Wine =="
-# prismora.scr is a 32-bit program: Wine runs it only where the system runs
-# 32-bit programs. Some sandboxes do not (Wine's 32-bit loader then fails with
-# "Exec format error"); there only the Windows build's checks that need no Wine
-# run, and this says so.
-if ! probe=$(/usr/lib/wine/wine --version 2>&1); then
-  echo "SKIPPED: this machine cannot start 32-bit programs (/usr/lib/wine/wine: ${probe##*: })."
-  echo "The Windows build was built; its checks that need no Wine run:"
-  (cd build/win && ctest --output-on-failure -L no-wine) || status=1
-else
-  export WINEPREFIX
-  WINEPREFIX=$(mktemp -d /tmp/prismora-wine.XXXXXX)
-  export WINEDEBUG=-all WINEARCH=win32
-  cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
-  trap cleanup EXIT
-  # The prefix must be complete before any test starts.
-  DISPLAY= wineboot -i >/dev/null 2>&1
-  wineserver -w
-  (cd build/win && ctest --output-on-failure) || status=1
-fi
+started=$SECONDS
+bash scripts/test-windows.sh build/win || status=1
+echo "Windows tests took $((SECONDS - started)) s."
 
 exit $status

@@ -17,9 +17,15 @@ fail() {
   failures=$((failures + 1))
 }
 
+# Where 32-bit programs run emulated (QEMU, see scripts/i386-emulation.sh)
+# Wine and the program are several times slower: every deadline here is
+# stretched by this one factor. Nothing else changes.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/i386-emulation.sh"
+if i386_entry_active; then SLOWDOWN=${PRISMORA_EMULATED_SLOWDOWN:-4}; else SLOWDOWN=1; fi
+
 # wait_for <seconds> <command...>: polls the command until it succeeds.
 wait_for() {
-  local deadline=$((SECONDS + $1))
+  local deadline=$((SECONDS + $1 * SLOWDOWN))
   shift
   until "$@" >/dev/null 2>&1; do
     ((SECONDS >= deadline)) && return 1
@@ -30,7 +36,7 @@ wait_for() {
 cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  timeout 30 wineserver -k 2>/dev/null
+  timeout $((30 * SLOWDOWN)) wineserver -k 2>/dev/null
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   if [[ ${PRISMORA_E2E_KEEP:-0} == 1 ]]; then log "work folder kept: $WORK"; else rm -rf "$WORK"; fi
 }
@@ -66,10 +72,10 @@ start_xvfb() {
 
 # Windows programs end their lines with CR LF.
 wintool() {
-  timeout 60 wine "$WINTOOL_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+  timeout $((60 * SLOWDOWN)) wine "$WINTOOL_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
 }
 reg() {
-  timeout 60 wine reg "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+  timeout $((60 * SLOWDOWN)) wine reg "$@" 2>>"$WORK/wine.log" | tr -d '\r'
 }
 KEY='HKCU\Software\Prismora'
 
@@ -92,6 +98,7 @@ stop() { running "$1" && kill "$1" && wait "$1" 2>/dev/null; }
 window_shown() { xdotool search --onlyvisible --name "^$1\$"; }
 x_window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 is_foreground() { [[ "$(wintool foreground)" == "$1" ]]; }
+foreground_class_is() { [[ "$(wintool foreground-class)" == "$1" ]]; }
 # Gives the window the X keyboard focus, as a window manager would, and waits
 # until Wine has made it the foreground window.
 focus() {

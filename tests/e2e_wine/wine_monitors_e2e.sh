@@ -22,7 +22,7 @@ WIDTH=2304 HEIGHT=1024
 source "$(dirname "${BASH_SOURCE[0]}")/wine_common.sh"
 
 # Windows programs end their lines with CR LF.
-desktop_tool() { timeout 60 wine "$DESKTOP_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'; }
+desktop_tool() { timeout $((60 * SLOWDOWN)) wine "$DESKTOP_EXE" "$@" 2>>"$WORK/wine.log" | tr -d '\r'; }
 changed() {
   shot "$2" "$3"
   (($(differing "$1" "$2") > 1000))
@@ -41,7 +41,7 @@ moving() {
 
 # Lets the Wine server end by itself, which saves the registry (a killed
 # server forgets what was written since it started).
-wine_idle() { timeout 60 wineserver -w || timeout 30 wineserver -k; }
+wine_idle() { timeout $((60 * SLOWDOWN)) wineserver -w || timeout $((30 * SLOWDOWN)) wineserver -k; }
 
 # use_monitors <xinerama Y|N> [name geometry output]...: the screen's
 # monitors, and which view of them Wine takes; Wine reads them when its
@@ -199,7 +199,7 @@ for tool in Xvfb xdotool xdpyinfo xrandr import convert compare wine wineserver;
 done
 start_xvfb
 log "display $DISPLAY, prefix $WINEPREFIX"
-timeout 300 wineboot -i >>"$WORK/wine.log" 2>&1 && timeout 120 wineserver -w ||
+timeout $((300 * SLOWDOWN)) wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
   { echo "wineboot failed"; exit 1; }
 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 

@@ -3,6 +3,8 @@
      wintool client <title>    the screen position of its client area: x y
      wintool close <title>     asks the window to close
      wintool foreground        the title of the foreground window
+     wintool foreground-class  the class name of the foreground window (for a
+                               window without a title)
      wintool children <hwnd>   each child window of the decimal handle:
                                class x y width height style (hex), positions in
                                the parent's client coordinates
@@ -59,6 +61,13 @@ int main(int argc, char** argv) {
     GetWindowTextA(window, title, sizeof title);
     printf("%s\n", title);
     status = 0;
+  } else if (argc == 2 && strcmp(argv[1], "foreground-class") == 0) {
+    char cls[256] = "";
+    HWND window = GetForegroundWindow();
+    if (!window) return 2;
+    GetClassNameA(window, cls, sizeof cls);
+    printf("%s\n", cls);
+    status = 0;
   } else if (argc == 3 && strcmp(argv[1], "children") == 0) {
     HWND parent = (HWND)(uintptr_t)strtoul(argv[2], NULL, 10);
     if (!IsWindow(parent)) return 2;
@@ -67,7 +76,7 @@ int main(int argc, char** argv) {
   } else if (argc == 3) {
     status = ByTitle(argv[1], argv[2]);
   }
-  if (status == 64) fprintf(stderr, "usage: wintool text|client|close <title> | foreground | children <hwnd>\n");
+  if (status == 64) fprintf(stderr, "usage: wintool text|client|close <title> | foreground | foreground-class | children <hwnd>\n");
   fflush(stdout);
   return status;
 }

@@ -63,12 +63,12 @@ lower() { tr '[:upper:]' '[:lower:]'; }
 
 # run_installer [options]: the installer, silent; `wine` returns when it has ended.
 run_installer() {
-  timeout 180 wine "$INSTALLER" /S "$@" >>"$WORK/wine.log" 2>&1
+  timeout $((180 * SLOWDOWN)) wine "$INSTALLER" /S "$@" >>"$WORK/wine.log" 2>&1
 }
 # run_uninstaller [options]: the uninstaller copies itself to a temporary folder and
 # runs from there, so `wine` returns at once: wait until it has done its work.
 run_uninstaller() {
-  timeout 60 wine "C:\\Program Files\\Prismora\\uninstall.exe" /S "$@" >>"$WORK/wine.log" 2>&1
+  timeout $((60 * SLOWDOWN)) wine "C:\\Program Files\\Prismora\\uninstall.exe" /S "$@" >>"$WORK/wine.log" 2>&1
   wait_for 120 uninstalled
 }
 
@@ -98,7 +98,7 @@ test_silent_install() {
   ((ok)) && pass "the \"Apps & features\" entry: name, version, publisher, icon, size ($size KiB), uninstall strings"
   ((X64)) && return 0
   local w
-  w=$(timeout 60 wine "C:\\Program Files\\Prismora\\prismora-wallpaper.exe" --version 2>>"$WORK/wine.log" | tr -d '\r')
+  w=$(timeout $((60 * SLOWDOWN)) wine "C:\\Program Files\\Prismora\\prismora-wallpaper.exe" --version 2>>"$WORK/wine.log" | tr -d '\r')
   [[ $w == *"$VERSION"* ]] && pass "the installed prismora-wallpaper.exe runs: $w" || fail "prismora-wallpaper.exe --version: '$w'"
 }
 
@@ -170,7 +170,7 @@ for tool in Xvfb xdotool xdpyinfo import compare wine wineserver; do
 done
 VERSION=$(sed -n 's/^#define PRISMORA_VERSION "\(.*\)"$/\1/p' "$BUILD/generated/prismora_version.h")
 log "building the installer"
-(cd "$WORK" && timeout 600 "$CPACK" -G NSIS -B "$WORK/cpack" --config "$BUILD/CPackConfig.cmake" >"$WORK/cpack.log" 2>&1) ||
+(cd "$WORK" && timeout $((600 * SLOWDOWN)) "$CPACK" -G NSIS -B "$WORK/cpack" --config "$BUILD/CPackConfig.cmake" >"$WORK/cpack.log" 2>&1) ||
   { cat "$WORK/cpack.log"; echo "cpack -G NSIS failed"; exit 1; }
 INSTALLER=$WORK/cpack/prismora-$VERSION-win32.exe
 [[ -f $INSTALLER ]] && pass "cpack -G NSIS writes $(basename "$INSTALLER")" || { fail "no $INSTALLER"; exit 1; }
@@ -188,7 +188,7 @@ fi
 
 start_xvfb || { echo "could not start Xvfb"; exit 1; }
 log "display $DISPLAY, prefix $WINEPREFIX"
-timeout 300 wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout 120 wineserver -w ||
+timeout $((300 * SLOWDOWN)) wine wineboot -i >>"$WORK/wine.log" 2>&1 && timeout $((120 * SLOWDOWN)) wineserver -w ||
   { echo "wineboot failed"; exit 1; }
 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 
