@@ -4,7 +4,7 @@
 // library's functions, one thread, none of the engine's shared column and
 // row terms. The command: the real prismora-wallpaper started as a user
 // starts it (render, encode, write, flush, rename), timed from outside, with
-// its CPU time and peak resident size from the system's accounting. Where
+// its CPU time from the system's accounting. Where
 // the reference of the same algorithm ran before in the same run, the
 // command's row says how many times faster it is (times_reference).
 // PRISMORA_WALLPAPER=/path/to/prismora-wallpaper measures another build (an
@@ -107,7 +107,6 @@ void BM_WallpaperCommand(benchmark::State& state) {
                                          "--seed",             "42",
                                          "--output",           output};
   double seconds = 0, cpu = 0;
-  long peakKb = 0;
   for (auto _ : state) {
     rusage usage{};
     const auto start = Clock::now();
@@ -118,12 +117,10 @@ void BM_WallpaperCommand(benchmark::State& state) {
     seconds += std::chrono::duration<double>(Clock::now() - start).count();
     cpu += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-    peakKb = std::max(peakKb, usage.ru_maxrss);
   }
   std::filesystem::remove(output);
   const double runs = double(std::max<benchmark::IterationCount>(state.iterations(), 1));
   state.counters["cpu_ms"] = cpu * 1000 / runs;
-  state.counters["peak_MB"] = double(peakKb) / 1024;
   const auto reference = referenceSeconds.find(alg);
   if (reference != referenceSeconds.end() && seconds > 0 && w == 1600)
     state.counters["times_reference"] = reference->second / (seconds / runs);
@@ -140,8 +137,8 @@ BENCHMARK(BM_WallpaperCommand)
     ->Repetitions(5)
     ->UseRealTime();
 
-// The largest picture (an 805 MB file), for its peak memory: once, and only
-// when PRISMORA_BENCH_LARGEST=1 asks for it.
+// The largest picture (an 805 MB file): once, and only when
+// PRISMORA_BENCH_LARGEST=1 asks for it.
 const bool largestRegistered = [] {
   const char* wanted = std::getenv("PRISMORA_BENCH_LARGEST");
   if (!wanted || std::string(wanted) != "1") return false;
