@@ -1,6 +1,7 @@
 // prismora-wallpaper: renders the picture that the settings window's "Save
 // Wallpaper" would save for the same pattern state, at any size up to
-// 16384 x 16384, as BMP or PNG, without a window system.
+// 16384 x 16384, as BMP or PNG, without a window system. The picture is
+// rendered in bands straight into the file, never whole in memory.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,17 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "cli/png_encode.h"
+#include "cli/byte_output.h"
 #include "cli/state_json.h"
 #include "cli/terminal.h"
 #include "cli/wallpaper_args.h"
+#include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "gpu/gpu_wallpaper.h"
 #include "platform/error.h"
 #include "platform/file_writer.h"
 #include "prismora_version.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
 
 namespace {
 
@@ -71,15 +71,23 @@ void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
   for (int32_t i = 0; i < a.frames; ++i) Gradient::DriftFrame(s);
 }
 
-void SaveImage(const std::string& output, WallpaperCli::ImageFormat format, DIB::TDIB& image) {
-  if (format == WallpaperCli::ImageFormat::Bmp) {
-    image.SaveToFile(output);
-    return;
+// The engine: --engine, else PRISMORA_ENGINE, else the widest (never the
+// gpu). Returns false, having said why, when the name is unknown or cannot
+// run here; gpuBy names what asked for the gpu engine, if anything did.
+bool SelectEngine(const WallpaperArgs& a, const char*& gpuBy) {
+  const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
+  gpuBy = nullptr;
+  if (!a.engine && !(fromEnvironment && *fromEnvironment)) return true;
+  const std::string name = a.engine ? *a.engine : fromEnvironment;
+  const char* by = a.engine ? "--engine" : "PRISMORA_ENGINE";
+  if (name == WallpaperCli::kGpuEngine) {
+    gpuBy = by;
+    return true;
   }
-  const int32_t w = image.Width(), h = image.Height();
-  std::vector<uint8_t> rgb = WallpaperCli::TopDownRgb(image);
-  image = DIB::TDIB();  // not needed any more: keep the peak memory down
-  Platform::SaveFile(output, WallpaperCli::EncodePng(rgb, w, h));
+  const std::string problem = Gradient::SelectEngineByName(name);
+  if (problem.empty()) return true;
+  std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", by, problem.c_str());
+  return false;
 }
 
 // The gpu engine, or (null) the selected CPU engine. `gpuBy` names what asked
@@ -103,6 +111,22 @@ Renderer OpenRenderer(const char* gpuBy, int32_t algorithm) {
   return r;
 }
 
+// Who renders the bands: the gpu if it is open, else the selected engine on
+// the requested threads; the picture's size is the grid (as the settings
+// window's export sets it).
+WallpaperCli::BandRenderer Bands(Gradient::PatternState& s, const WallpaperArgs& a, gpu::GpuWallpaper* gpu) {
+  s.GridColumns = a.width;
+  s.GridRows = a.height;
+  if (gpu) {
+    return [&s, gpu](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
+      gpu->RenderBands(s, plan, sink);
+    };
+  }
+  return [&s, threads = a.threads](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
+    Gradient::RenderWallpaperBands(s, plan, threads, sink);
+  };
+}
+
 int Run(const WallpaperArgs& a, const char* gpuBy) {
   Gradient::PatternState& s = Gradient::Pattern;
   PreparePattern(a, s);
@@ -112,20 +136,13 @@ int Run(const WallpaperArgs& a, const char* gpuBy) {
     std::printf("%s\n", WallpaperCli::FormatStateJson(s).c_str());
     std::fflush(stdout);
   }
-  DIB::TDIB image;
+  // Made first: a file that cannot be made is reported before any render.
+  WallpaperCli::FileOutput out(a.output);
   Progress progress;
-  if (renderer.gpu) {
-    DIB::RenderWallpaperImage(
-        s, a.width, a.height,
-        [&](Gradient::PatternState& state, const Gradient::PlaneView& planes) {
-          renderer.gpu->RenderInto(state, planes, &Progress::Report, &progress);
-        },
-        image);
-  } else {
-    DIB::RenderWallpaperImage(s, a.width, a.height, a.threads, image, &Progress::Report, &progress);
-  }
+  WallpaperCli::StreamWallpaper(a.format, a.width, a.height, Bands(s, a, renderer.gpu.get()), out, &Progress::Report,
+                                &progress);
   progress.Finish();
-  SaveImage(a.output, a.format, image);
+  out.Commit();
   return 0;
 }
 
@@ -146,19 +163,8 @@ int main(int argc, char** argv) {
     std::printf("prismora-wallpaper %s\n", PRISMORA_VERSION);
     return 0;
   }
-  // The engine: --engine, else PRISMORA_ENGINE, else the widest (never the gpu).
-  const char* fromEnvironment = std::getenv("PRISMORA_ENGINE");
   const char* gpuBy = nullptr;
-  if (parsed.args.engine || (fromEnvironment && *fromEnvironment)) {
-    const std::string name = parsed.args.engine ? *parsed.args.engine : fromEnvironment;
-    const char* by = parsed.args.engine ? "--engine" : "PRISMORA_ENGINE";
-    const std::string problem = name == WallpaperCli::kGpuEngine ? "" : Gradient::SelectEngineByName(name);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", by, problem.c_str());
-      return 2;
-    }
-    if (name == WallpaperCli::kGpuEngine) gpuBy = by;
-  }
+  if (!SelectEngine(parsed.args, gpuBy)) return 2;
   try {
     return Run(parsed.args, gpuBy);
   } catch (const Platform::FileError& e) {  // the designed message, then why

@@ -111,12 +111,15 @@ uint16_t QuantiseChannel(const PatternState& s, int channel);
 constexpr int kWallpaperRows = 1201;
 constexpr int kWallpaperColumns = 1601;
 
-// Caller-owned planes of (rows x stride) 16-bit elements; element [r][c] at r*stride+c.
+// Caller-owned planes of 16-bit elements, stride elements a row; element
+// [r][c] at (r - firstRow) * stride + c, so that a band of rows can start
+// anywhere.
 struct PlaneView {
   uint16_t* R;
   uint16_t* G;
   uint16_t* B;
   int32_t stride;
+  int32_t firstRow = 0;
 };
 
 // The static planes of 1201 x 1601 elements per colour, zero at start.
@@ -138,5 +141,34 @@ void RenderWallpaper(PatternState& s);
 // progress, if given, is called from the calling thread with 0..100.
 void RenderWallpaperInto(PatternState& s, const PlaneView& planes, int threads = 0,
                          void (*progress)(int percent, void* user) = nullptr, void* user = nullptr);
+
+// ---- The wallpaper in bands ----
+// For a caller that writes rows as they come (the wallpaper command): the
+// render is handed over band by band, so that it needs memory for a few
+// bands of rows, not for the picture.
+class WallpaperBandSink {
+ public:
+  virtual ~WallpaperBandSink() = default;
+  // Rows first..last, columns 0..lastColumn of the plan, in band (whose
+  // firstRow is first). Called on the thread that called
+  // RenderWallpaperBands, band after band in the plan's order, while the
+  // other threads render the next bands. The planes are the renderer's and
+  // are reused once this returns.
+  virtual void TakeBand(const PlaneView& band, int32_t first, int32_t last) = 0;
+};
+
+struct BandPlan {
+  int32_t firstRow = 0, lastRow = 0;  // the rows rendered
+  int32_t lastColumn = 0;             // columns 0..lastColumn of each
+  bool descending = false;            // bands from lastRow down to firstRow
+};
+
+// The plan's rows with s's divisors (GridColumns, GridRows), phases, offsets
+// and algorithm, on `threads` threads (0 = all cores), the calling thread
+// among them: the very elements that RenderWallpaperInto stores for them,
+// whatever the engine or thread count. s is not changed; an algorithm outside
+// 1..12 gives zeros. An exception from the sink stops the render and is
+// rethrown here once every thread has stopped.
+void RenderWallpaperBands(const PatternState& s, const BandPlan& plan, int threads, WallpaperBandSink& sink);
 
 }  // namespace Gradient

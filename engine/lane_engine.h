@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/gradient.h"
+#include "engine/wallpaper_rows.h"
 
 namespace Gradient::detail {
 
@@ -21,14 +22,6 @@ constexpr double kTrigError = 0x1p-49;
 constexpr double kTrigPerArgument = 0x1p-60;
 constexpr double kTrigLimit = 0x1p20;
 constexpr double kLogError = 0x1p-48;
-
-// Hands out the rows of a wallpaper render in small tasks, to any thread.
-class RowTasks {
- public:
-  virtual ~RowTasks() = default;
-  // The next rows first..last to render; false when none are left.
-  virtual bool Next(int32_t& first, int32_t& last) = 0;
-};
 
 // Figures of the elementary functions of one lane engine, for the tests:
 // each output holds the function of each input.
@@ -46,9 +39,9 @@ struct LaneEngine {
   // hold whatever the lanes left.
   void (*sweepLive)(PatternState& s, int32_t lastColumn, int32_t lastRow);
   // The wallpaper rows that `tasks` hands out, columns 0..lastColumn, into
-  // the planes; reads only the divisors, phases, offsets and algorithm of s.
-  void (*renderRows)(const PatternState& s, const PlaneView& planes, int32_t lastColumn,
-                     RowTasks& tasks);
+  // the tasks' planes; reads only the divisors, phases, offsets and
+  // algorithm of s.
+  void (*renderRows)(const PatternState& s, int32_t lastColumn, RowTasks& tasks);
   void (*kernels)(const KernelValues& values);
 };
 

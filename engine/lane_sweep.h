@@ -110,7 +110,7 @@ __attribute__((flatten)) void RenderRow(const PatternState& s, LaneScratch& x, c
                const typename Alg::ColumnTerms* columns, int32_t groups, int32_t lastColumn, int32_t r) {
   typename Alg::RowTerms row;
   Alg::ForRow(row, x, Real(r));
-  const size_t base = size_t(r) * size_t(planes.stride);
+  const size_t base = size_t(r - planes.firstRow) * size_t(planes.stride);
   for (int32_t g = 0; g < groups; ++g) {
     Real R, G, B;
     Alg::AtPoint(x, columns[g], row, R, G, B);
@@ -135,23 +135,21 @@ __attribute__((flatten)) void RenderRow(const PatternState& s, LaneScratch& x, c
 }
 
 template <int A>
-void RenderRowsWith(const PatternState& s, const PlaneView& planes, int32_t lastColumn,
-                    detail::RowTasks& tasks) {
+void RenderRowsWith(const PatternState& s, int32_t lastColumn, detail::RowTasks& tasks) {
   using Alg = detail::Algorithm<A, LaneMath>;
   LaneScratch x(s);
   const int32_t groups = lastColumn / N + 1;
   std::unique_ptr<typename Alg::ColumnTerms[]> columns(new typename Alg::ColumnTerms[size_t(groups)]);
   ColumnTermsOf<Alg>(columns.get(), x, groups);
-  int32_t first, last;
-  while (tasks.Next(first, last)) {
-    for (int32_t r = first; r <= last; ++r) RenderRow<Alg>(s, x, planes, columns.get(), groups, lastColumn, r);
+  detail::RowTask task;
+  while (tasks.Next(task)) {
+    for (int32_t r = task.first; r <= task.last; ++r)
+      RenderRow<Alg>(s, x, task.planes, columns.get(), groups, lastColumn, r);
   }
 }
 
-void RenderRows(const PatternState& s, const PlaneView& planes, int32_t lastColumn, detail::RowTasks& tasks) {
-  detail::WithAlgorithm(s.Algorithm, [&](auto n) {
-    RenderRowsWith<decltype(n)::value>(s, planes, lastColumn, tasks);
-  });
+void RenderRows(const PatternState& s, int32_t lastColumn, detail::RowTasks& tasks) {
+  detail::WithAlgorithm(s.Algorithm, [&](auto n) { RenderRowsWith<decltype(n)::value>(s, lastColumn, tasks); });
 }
 
 void Kernels(const detail::KernelValues& k) {

@@ -14,6 +14,7 @@
 #include "engine/algorithms.h"
 #include "engine/gradient.h"
 #include "engine/lane_engine.h"
+#include "engine/wallpaper_rows.h"
 
 namespace Gradient {
 
@@ -42,8 +43,6 @@ struct PointScratch {
   float BiasX = 0, BiasY = 0;
   float SeqX[5] = {}, SeqY[5] = {}, SeqZ[5] = {};
 };
-
-constexpr int32_t kRowsPerTask = 4;
 
 // The shared plan of one render: what to sweep and where the rows stand.
 struct RenderJob {
@@ -78,16 +77,17 @@ struct ProgressReport {
 class ThreadTasks : public detail::RowTasks {
  public:
   ThreadTasks(RenderJob& job, ProgressReport* progress) : job_(job), progress_(progress) {}
-  bool Next(int32_t& first, int32_t& last) override {
+  bool Next(detail::RowTask& task) override {
     if (taken_ > 0) {
       job_.rowsDone.fetch_add(taken_);
       taken_ = 0;
       if (progress_) progress_->Update(job_.rowsDone.load());
     }
-    first = job_.nextRow.fetch_add(kRowsPerTask);
-    if (first > job_.lastRow) return false;
-    last = std::min(job_.lastRow, first + kRowsPerTask - 1);
-    taken_ = last - first + 1;
+    task.first = job_.nextRow.fetch_add(detail::kRowsPerTask);
+    if (task.first > job_.lastRow) return false;
+    task.last = std::min(job_.lastRow, task.first + detail::kRowsPerTask - 1);
+    task.planes = job_.planes;
+    taken_ = task.last - task.first + 1;
     return true;
   }
 
@@ -98,16 +98,16 @@ class ThreadTasks : public detail::RowTasks {
 };
 
 template <class Alg>
-void RenderRow(PointScratch& x, const RenderJob& job,
+void RenderRow(PointScratch& x, const PlaneView& planes, int32_t lastColumn,
                const typename Alg::ColumnTerms* columns, int32_t r) {
   typename Alg::RowTerms row;
   Alg::ForRow(row, x, r);
   x.Row = r;
-  const size_t base = size_t(r) * size_t(job.planes.stride);
-  uint16_t* R = job.planes.R + base;
-  uint16_t* G = job.planes.G + base;
-  uint16_t* B = job.planes.B + base;
-  for (int32_t c = 0; c <= job.lastColumn; ++c) {
+  const size_t base = size_t(r - planes.firstRow) * size_t(planes.stride);
+  uint16_t* R = planes.R + base;
+  uint16_t* G = planes.G + base;
+  uint16_t* B = planes.B + base;
+  for (int32_t c = 0; c <= lastColumn; ++c) {
     x.Column = c;
     Alg::AtPoint(x, columns[c], row, x.PixelR, x.PixelG, x.PixelB);
     R[c] = Quantise(Alg::Wallpaper(x.PixelR));
@@ -118,49 +118,24 @@ void RenderRow(PointScratch& x, const RenderJob& job,
 
 // The x87 path: the column terms once, then the rows the tasks hand out.
 template <class Alg>
-void RenderTasksOnX87(const RenderJob& job, detail::RowTasks& tasks) {
-  PointScratch x(job.state);
-  std::vector<typename Alg::ColumnTerms> columns(size_t(job.lastColumn) + 1);
-  for (int32_t c = 0; c <= job.lastColumn; ++c) Alg::ForColumn(columns[c], x, c);
-  int32_t first, last;
-  while (tasks.Next(first, last)) {
-    for (int32_t r = first; r <= last; ++r) RenderRow<Alg>(x, job, columns.data(), r);
+void RenderTasksOnX87(const PatternState& s, int32_t lastColumn, detail::RowTasks& tasks) {
+  PointScratch x(s);
+  std::vector<typename Alg::ColumnTerms> columns(size_t(lastColumn) + 1);
+  for (int32_t c = 0; c <= lastColumn; ++c) Alg::ForColumn(columns[c], x, c);
+  detail::RowTask task;
+  while (tasks.Next(task)) {
+    for (int32_t r = task.first; r <= task.last; ++r)
+      RenderRow<Alg>(x, task.planes, lastColumn, columns.data(), r);
   }
-}
-
-// One thread's part of the render, on the selected engine.
-void RenderTasks(const RenderJob& job, detail::RowTasks& tasks) {
-  if (const detail::LaneEngine* lanes = detail::LaneEngineFor(SelectedEngine())) {
-    const detail::SseControlForLanes control;
-    lanes->renderRows(job.state, job.planes, job.lastColumn, tasks);
-    return;
-  }
-  detail::WithAlgorithm(job.state.Algorithm, [&](auto n) {
-    RenderTasksOnX87<detail::Algorithm<decltype(n)::value, detail::X87Math>>(job, tasks);
-  });
-}
-
-int ThreadCount(int requested, int32_t rows) {
-  int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
-  const int32_t tasks = (rows + kRowsPerTask - 1) / kRowsPerTask;
-  return int(std::clamp<int64_t>(n, 1, std::max<int32_t>(tasks, 1)));
 }
 
 void RenderAll(RenderJob& job, int threads, ProgressReport& progress) {
-  std::vector<std::thread> workers;
-  for (int i = 1; i < threads; ++i) {
-    try {
-      workers.emplace_back([&job] {
-        SetupFloatingPoint();
-        ThreadTasks tasks(job, nullptr);
-        RenderTasks(job, tasks);
-      });
-    } catch (const std::system_error&) {
-      break;  // fewer threads: the calling thread takes the remaining rows
-    }
-  }
+  std::vector<std::thread> workers = detail::StartRenderThreads(threads - 1, [&job] {
+    ThreadTasks tasks(job, nullptr);
+    detail::RenderRowTasks(job.state, job.lastColumn, tasks);
+  });
   ThreadTasks tasks(job, &progress);
-  RenderTasks(job, tasks);
+  detail::RenderRowTasks(job.state, job.lastColumn, tasks);
   if (progress.callback) {
     while (job.rowsDone.load() < job.lastRow + 1) {
       progress.Update(job.rowsDone.load());
@@ -181,7 +156,7 @@ void Render(PatternState& s, const PlaneView& planes, int32_t lastColumn, int32_
     ProgressReport report{progress, user, lastRow + 1};
     const bool known = s.Algorithm >= 1 && s.Algorithm <= 12;
     if (known) {
-      RenderAll(job, ThreadCount(threads, lastRow + 1), report);
+      RenderAll(job, detail::WallpaperThreads(threads, lastRow + 1), report);
       // The scratch fields and PixelR/G/B as the last pixel sets them.
       s.Column = lastColumn;
       s.Row = lastRow;
@@ -193,6 +168,38 @@ void Render(PatternState& s, const PlaneView& planes, int32_t lastColumn, int32_
 }
 
 }  // namespace
+
+void detail::RenderRowTasks(const PatternState& s, int32_t lastColumn, RowTasks& tasks) {
+  if (const LaneEngine* lanes = LaneEngineFor(SelectedEngine())) {
+    const SseControlForLanes control;
+    lanes->renderRows(s, lastColumn, tasks);
+    return;
+  }
+  WithAlgorithm(s.Algorithm, [&](auto n) {
+    RenderTasksOnX87<Algorithm<decltype(n)::value, X87Math>>(s, lastColumn, tasks);
+  });
+}
+
+int detail::WallpaperThreads(int requested, int32_t rows) {
+  const int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
+  const int32_t tasks = (rows + kRowsPerTask - 1) / kRowsPerTask;
+  return int(std::clamp<int64_t>(n, 1, std::max<int32_t>(tasks, 1)));
+}
+
+std::vector<std::thread> detail::StartRenderThreads(int count, const std::function<void()>& body) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < count; ++i) {
+    try {
+      threads.emplace_back([body] {
+        SetupFloatingPoint();
+        body();
+      });
+    } catch (const std::system_error&) {
+      break;  // fewer threads: the calling thread takes the remaining rows
+    }
+  }
+  return threads;
+}
 
 void detail::WallpaperPixelOnX87(const PatternState& s, int32_t c, int32_t r, uint16_t out[3]) {
   CountLaneFallback();

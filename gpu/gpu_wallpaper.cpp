@@ -72,7 +72,7 @@ void GpuWallpaper::RenderTile(const Gradient::PatternState& s, const Gradient::P
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
   for (int y = 0; y < height; ++y) {
     const uint8_t* rgba = pixels_.data() + size_t(y) * size_t(width) * 4;
-    const size_t at = size_t(firstRow + y) * size_t(planes.stride) + size_t(firstColumn);
+    const size_t at = size_t(firstRow + y - planes.firstRow) * size_t(planes.stride) + size_t(firstColumn);
     for (int x = 0; x < width; ++x, rgba += 4) {
       planes.R[at + size_t(x)] = rgba[0];
       planes.G[at + size_t(x)] = rgba[1];
@@ -98,6 +98,22 @@ void GpuWallpaper::RenderInto(const Gradient::PatternState& s, const Gradient::P
     const int32_t r1 = std::min(lastRow, r + tileHeight_ - 1);
     RenderRows(s, planes, lastColumn, r, r1);
     if (progress) progress(int(int64_t{r1 + 1} * 100 / (lastRow + 1)), user);
+  }
+}
+
+void GpuWallpaper::RenderBands(const Gradient::PatternState& s, const Gradient::BandPlan& plan,
+                               Gradient::WallpaperBandSink& sink) {
+  if (plan.lastRow < plan.firstRow || plan.lastColumn < 0) return;
+  const int32_t stride = plan.lastColumn + 1, bandRows = tileHeight_;
+  const size_t elements = size_t(stride) * size_t(bandRows);
+  std::vector<uint16_t> r(elements), g(elements), b(elements);
+  const int32_t bands = (plan.lastRow - plan.firstRow) / bandRows + 1;
+  for (int32_t i = 0; i < bands; ++i) {
+    const int32_t first = plan.firstRow + (plan.descending ? bands - 1 - i : i) * bandRows;
+    const int32_t last = std::min(plan.lastRow, first + bandRows - 1);
+    const Gradient::PlaneView band{r.data(), g.data(), b.data(), stride, first};
+    RenderRows(s, band, plan.lastColumn, first, last);
+    sink.TakeBand(band, first, last);
   }
 }
 

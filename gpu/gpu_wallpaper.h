@@ -28,7 +28,8 @@ class GpuWallpaper {
   // context, no GLSL or framebuffer objects, or a shader that does not build.
   bool Open(int32_t algorithm, std::string& why);
 
-  // Sample rows firstRow..lastRow, columns 0..lastColumn, into the planes,
+  // Sample rows firstRow..lastRow, columns 0..lastColumn, into the planes
+  // (whose first row is planes.firstRow),
   // with s's divisors (GridColumns, GridRows), phases and offsets: each
   // element the byte of its channel, as the low 8 bits of the other
   // engines' elements (sample column 0, which no picture shows, holds column
@@ -40,6 +41,11 @@ class GpuWallpaper {
   // band of rows as RenderWallpaperInto does.
   void RenderInto(const Gradient::PatternState& s, const Gradient::PlaneView& planes,
                   void (*progress)(int percent, void* user) = nullptr, void* user = nullptr);
+
+  // The plan's rows band by band into the sink, in the plan's order, as
+  // Gradient::RenderWallpaperBands hands them: a band is a tile's height of
+  // rows, so memory grows with the width only.
+  void RenderBands(const Gradient::PatternState& s, const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink);
 
   // The largest tile drawn at once.
   int TileWidth() const { return tileWidth_; }

@@ -1,6 +1,6 @@
-// SaveFile's decisions: which names are refused, whether the file is replaced
-// or written in place, the chunked write that the fault hook can stop, and
-// the errors. The OS calls are behind file_writer_os.h.
+// SaveFile's and FileStream's decisions: which names are refused, whether the
+// file is replaced or written in place, the chunked write that the fault hook
+// can stop, and the errors. The OS calls are behind file_writer_os.h.
 #include "platform/file_writer.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ namespace {
 
 using FileWriterOs::Output;
 using FileWriterOs::Target;
-using Status = SaveResult::Status;
+using Outcome = SaveResult::Status;
 
 constexpr size_t kChunk = 1 << 20;
 std::atomic<int64_t> writeFaultAfter{-1};
@@ -43,77 +43,112 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-SaveResult Failed(Status status, std::string reason) { return {status, std::move(reason)}; }
+}  // namespace
+
+struct FileStream::Open {
+  std::unique_lock<std::mutex> lock{writeMutex};
+  Output out;
+  std::string target;    // the file a temporary file replaces (links resolved)
+  uint64_t written = 0;  // for the test hooks: bytes appended so far
+};
+
+FileStream::FileStream(const std::string& path, NewFileAccess access) {
+  if (!ValidFileName(NameOf(path))) {
+    status_ = {Outcome::CannotCreate, "Invalid file name"};
+    return;
+  }
+  open_ = std::make_unique<Open>();
+  const Target target = FileWriterOs::Inspect(path);
+  open_->target = target.path;
+  bool opened = false;
+  switch (target.kind) {
+    case Target::Kind::Refused:
+      open_->out.reason = target.reason;
+      break;
+    case Target::Kind::InPlace:
+      opened = FileWriterOs::OpenInPlace(target, open_->out);
+      break;
+    case Target::Kind::Absent:
+    case Target::Kind::Regular:
+      opened = FileWriterOs::CreateTemp(FolderOf(target.path), target, access == NewFileAccess::OwnerOnly, open_->out);
+      break;
+  }
+  if (!opened) Fail(Outcome::CannotCreate);
+}
+
+FileStream::~FileStream() {
+  if (open_) FileWriterOs::Discard(open_->out);
+}
+
+bool FileStream::Fail(Outcome status) {
+  status_ = {status, open_->out.reason};
+  FileWriterOs::Discard(open_->out);
+  open_.reset();
+  return false;
+}
 
 // In chunks, so that the fault hook can stop part-way as a full disk does.
-bool WriteBytes(Output& out, std::span<const uint8_t> bytes) {
+bool FileStream::Write(std::span<const uint8_t> bytes) {
+  if (!open_) return false;
   const int64_t limit = writeFaultAfter.load();
   size_t done = 0;
   while (done < bytes.size()) {
     size_t n = std::min(kChunk, bytes.size() - done);
-    const bool fault = limit >= 0 && static_cast<int64_t>(done + n) > limit;
-    if (fault) n = static_cast<size_t>(std::max<int64_t>(0, limit - static_cast<int64_t>(done)));
-    if (!FileWriterOs::WriteAll(out, bytes.data() + done, n)) return false;
+    const int64_t at = static_cast<int64_t>(open_->written);
+    const bool fault = limit >= 0 && at + static_cast<int64_t>(n) > limit;
+    if (fault) n = static_cast<size_t>(std::max<int64_t>(0, limit - at));
+    if (!FileWriterOs::WriteAll(open_->out, bytes.data() + done, n)) return Fail(Outcome::WriteFailed);
     if (fault) {
-      out.reason = "No space left on device";
-      return false;
+      open_->out.reason = "No space left on device";
+      return Fail(Outcome::WriteFailed);
     }
     done += n;
-    if (auto hook = writeProgressHook.load()) hook(done);
+    open_->written += n;
+    if (auto hook = writeProgressHook.load()) hook(static_cast<size_t>(open_->written));
   }
   return true;
 }
 
-SaveResult WriteInPlace(const Target& target, std::span<const uint8_t> bytes) {
-  Output out;
-  if (!FileWriterOs::OpenInPlace(target, out)) return Failed(Status::CannotCreate, out.reason);
-  if (!WriteBytes(out, bytes) || !FileWriterOs::Finish(out)) {
-    FileWriterOs::Discard(out);
-    return Failed(Status::WriteFailed, out.reason);
-  }
-  return {};
+bool FileStream::Rewritable() const { return open_ && !open_->out.tempPath.empty(); }
+
+bool FileStream::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (!Rewritable()) return false;
+  if (!FileWriterOs::WriteAt(open_->out, offset, bytes.data(), bytes.size())) return Fail(Outcome::WriteFailed);
+  return true;
 }
 
-SaveResult WriteAndReplace(const Target& target, std::span<const uint8_t> bytes, NewFileAccess access) {
-  Output out;
-  if (!FileWriterOs::CreateTemp(FolderOf(target.path), target, access == NewFileAccess::OwnerOnly, out))
-    return Failed(Status::CannotCreate, out.reason);
-  if (!WriteBytes(out, bytes) || !FileWriterOs::Finish(out)) {
-    FileWriterOs::Discard(out);
-    return Failed(Status::WriteFailed, out.reason);
-  }
-  if (!FileWriterOs::Replace(out, target.path)) {
-    FileWriterOs::Discard(out);
-    return Failed(Status::CannotCreate, out.reason);
-  }
-  return {};
+bool FileStream::Restart() {
+  if (!Rewritable()) return false;
+  if (!FileWriterOs::Truncate(open_->out)) return Fail(Outcome::WriteFailed);
+  open_->written = 0;
+  return true;
 }
 
-}  // namespace
+bool FileStream::Commit() {
+  if (!open_) return false;
+  if (!FileWriterOs::Finish(open_->out)) return Fail(Outcome::WriteFailed);
+  if (!open_->out.tempPath.empty() && !FileWriterOs::Replace(open_->out, open_->target)) return Fail(Outcome::CannotCreate);
+  open_.reset();
+  return true;
+}
 
 void SetWriteFaultForTesting(int64_t failAfterBytes) { writeFaultAfter.store(failAfterBytes); }
 void SetWriteProgressHookForTesting(void (*hook)(size_t)) { writeProgressHook.store(hook); }
 
 SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes, NewFileAccess access) {
-  if (!ValidFileName(NameOf(path))) return Failed(Status::CannotCreate, "Invalid file name");
-  const std::lock_guard<std::mutex> lock(writeMutex);
-  const Target target = FileWriterOs::Inspect(path);
-  switch (target.kind) {
-    case Target::Kind::Refused:
-      return Failed(Status::CannotCreate, target.reason);
-    case Target::Kind::InPlace:
-      return WriteInPlace(target, bytes);
-    case Target::Kind::Absent:
-    case Target::Kind::Regular:
-      break;
-  }
-  return WriteAndReplace(target, bytes, access);
+  FileStream stream(path, access);
+  if (stream.Write(bytes)) stream.Commit();
+  return stream.Status();
+}
+
+void ThrowFileError(const std::string& path, const SaveResult& result) {
+  if (result.status == Outcome::CannotCreate) throw FileError("Cannot create file " + path, result.reason);
+  throw FileError("Stream write error", result.reason);
 }
 
 void SaveFile(const std::string& path, std::span<const uint8_t> bytes) {
   const SaveResult result = TrySaveFile(path, bytes);
-  if (result.status == Status::CannotCreate) throw FileError("Cannot create file " + path, result.reason);
-  if (result.status == Status::WriteFailed) throw FileError("Stream write error", result.reason);
+  if (!result.Saved()) ThrowFileError(path, result);
 }
 
 void SaveFile(const std::string& path, std::string_view bytes) {

@@ -1,14 +1,17 @@
-// SaveFile: the one way this program writes a file (the BMP and PNG pictures
-// and the Linux settings store). A regular file, or the regular file that a
+// SaveFile and FileStream: the one way this program writes a file (the BMP
+// and PNG pictures and the Linux settings store). A regular file, or the regular file that a
 // symbolic link leads to, is replaced whole or not at all: the bytes go to a
 // temporary file in the same folder, are flushed to the disk and only then
 // renamed over it, with the old file's permissions and, where the process may
 // set them, its owner and group. A character device or a FIFO (/dev/null, a
 // pipe, the console) is written in place; any other special file is refused.
-// The OS calls are in file_writer_os.h's implementations.
+// FileStream writes the same way piece by piece, for a picture that is
+// encoded while it is rendered. The OS calls are in file_writer_os.h's
+// implementations.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -56,6 +59,44 @@ SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes,
 // or "Stream write error".
 void SaveFile(const std::string& path, std::span<const uint8_t> bytes);
 void SaveFile(const std::string& path, std::string_view bytes);
+
+// The FileError for a failed result: "Cannot create file <path>" or "Stream
+// write error", with the result's reason.
+[[noreturn]] void ThrowFileError(const std::string& path, const SaveResult& result);
+
+// A file written in pieces under SaveFile's rules: the pieces go to the
+// temporary file (or, for a device or FIFO, in place) and Commit renames it
+// over the file. Until Commit succeeds an existing file stays exactly as it
+// was; a stream that fails, or is destroyed uncommitted, removes its
+// temporary file (so do SIGINT, SIGTERM and SIGHUP meanwhile). Never throws
+// for a file problem: each call says whether it worked and Status() why not;
+// after a failure every later call fails too. One stream or save at a time
+// in the process: SaveFile waits for a stream to end.
+class FileStream {
+ public:
+  explicit FileStream(const std::string& path, NewFileAccess access = NewFileAccess::Everyone);
+  ~FileStream();
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  // Saved while all is well; CannotCreate when the file could not be made.
+  const SaveResult& Status() const { return status_; }
+  bool Write(std::span<const uint8_t> bytes);
+  // A temporary file (not a device or FIFO) can be patched and started again.
+  bool Rewritable() const;
+  // Overwrites bytes written before, at offset; the next Write still appends.
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+  // Empties the file: the next Write goes to its start.
+  bool Restart();
+  // Flushes and replaces the file (or ends the in-place write).
+  bool Commit();
+
+ private:
+  struct Open;
+  bool Fail(SaveResult::Status status);
+  SaveResult status_;
+  std::unique_ptr<Open> open_;  // null once committed or failed
+};
 
 // For tests: make the next writes fail once this many bytes have been
 // written, as a full disk would. Negative switches it off.

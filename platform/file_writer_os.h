@@ -45,6 +45,11 @@ bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly,
 // without waiting for a reader of a FIFO that nobody reads.
 bool OpenInPlace(const Target& target, Output& out);
 bool WriteAll(Output& out, const uint8_t* data, size_t n);
+// A temporary file only: writes at offset; the position of the next
+// WriteAll stays where it was.
+bool WriteAt(Output& out, uint64_t offset, const uint8_t* data, size_t n);
+// A temporary file only: empties it and puts the next WriteAll at its start.
+bool Truncate(Output& out);
 // A temporary file is flushed to the disk; either way the file is closed.
 bool Finish(Output& out);
 // Renames the finished temporary file over the target in one step.

@@ -21,6 +21,35 @@ void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Pixel storage of a picture, refused when the header's size fields (32-bit)
+// cannot hold the file.
+int64_t StorageSize(int32_t width, int32_t height, int32_t bits) {
+  const int64_t size = RowBytes(width, bits) * height;
+  if (size > std::numeric_limits<int32_t>::max() - kFileHeaderSize - kInfoHeaderSize) throw std::bad_alloc();
+  return size;
+}
+
+void PutInfoHeader(uint8_t* p, int32_t width, int32_t height, int32_t bits, int32_t size) {
+  PutU32(p + 0, kInfoHeaderSize);
+  PutU32(p + 4, static_cast<uint32_t>(width));
+  PutU32(p + 8, static_cast<uint32_t>(height));  // positive: rows bottom-up
+  PutU16(p + 12, 1);                              // planes
+  PutU16(p + 14, static_cast<uint32_t>(bits));
+  PutU32(p + 16, 0);  // uncompressed
+  PutU32(p + 20, static_cast<uint32_t>(size));
+  // Resolutions, colours used and important colours stay 0.
+}
+
+void PutFileHeader(uint8_t* p, int32_t size) {
+  const uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
+  p[0] = 'B';
+  p[1] = 'M';
+  PutU32(p + 2, offset + static_cast<uint32_t>(size));
+  PutU16(p + 6, 0);
+  PutU16(p + 8, 0);
+  PutU32(p + 10, offset);
+}
+
 }  // namespace
 
 int64_t RowBytes(int32_t width, int32_t bits) {
@@ -57,9 +86,7 @@ void TDIB::Resize(int32_t width, int32_t height, int32_t bits) {
     return;
   }
   const int64_t rowBytes = RowBytes(width, bits);
-  const int64_t size = rowBytes * height;
-  // The header's size fields are 32-bit; anything larger cannot be a BMP.
-  if (size > std::numeric_limits<int32_t>::max() - kFileHeaderSize - kInfoHeaderSize) throw std::bad_alloc();
+  const int64_t size = StorageSize(width, height, bits);
   // Allocate before touching any field: on failure the image stays as it was.
   std::vector<uint8_t> storage(static_cast<size_t>(size));  // zeroed, so padding is 0
   pixels_.swap(storage);
@@ -74,30 +101,25 @@ void TDIB::Resize(int32_t width, int32_t height, int32_t bits) {
 void TDIB::BuildInfoHeader() {
   std::memset(infoHeader_, 0, sizeof infoHeader_);
   if (Empty()) return;
-  PutU32(infoHeader_ + 0, kInfoHeaderSize);
-  PutU32(infoHeader_ + 4, static_cast<uint32_t>(width_));
-  PutU32(infoHeader_ + 8, static_cast<uint32_t>(height_));  // positive: rows bottom-up
-  PutU16(infoHeader_ + 12, 1);                               // planes
-  PutU16(infoHeader_ + 14, static_cast<uint32_t>(bitCount_));
-  PutU32(infoHeader_ + 16, 0);  // uncompressed
-  PutU32(infoHeader_ + 20, static_cast<uint32_t>(size_));
-  // Resolutions, colours used and important colours stay 0.
+  PutInfoHeader(infoHeader_, width_, height_, bitCount_, size_);
 }
 
 std::vector<uint8_t> EncodeBmp(const TDIB& image) {
   if (image.Empty()) return {};
-  const uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
+  const size_t offset = kFileHeaderSize + kInfoHeaderSize;
   std::vector<uint8_t> bytes(offset + static_cast<size_t>(image.Size()));
-  uint8_t* p = bytes.data();
-  p[0] = 'B';
-  p[1] = 'M';
-  PutU32(p + 2, offset + static_cast<uint32_t>(image.Size()));
-  PutU16(p + 6, 0);
-  PutU16(p + 8, 0);
-  PutU32(p + 10, offset);
-  std::memcpy(p + kFileHeaderSize, image.InfoHeader(), kInfoHeaderSize);
-  std::memcpy(p + offset, image.Pixels().data(), static_cast<size_t>(image.Size()));
+  PutFileHeader(bytes.data(), image.Size());
+  std::memcpy(bytes.data() + kFileHeaderSize, image.InfoHeader(), kInfoHeaderSize);
+  std::memcpy(bytes.data() + offset, image.Pixels().data(), static_cast<size_t>(image.Size()));
   return bytes;
+}
+
+std::array<uint8_t, kFileHeaderSize + kInfoHeaderSize> BmpHeaders(int32_t width, int32_t height) {
+  const int32_t size = static_cast<int32_t>(StorageSize(width, height, 24));
+  std::array<uint8_t, kFileHeaderSize + kInfoHeaderSize> headers{};
+  PutFileHeader(headers.data(), size);
+  PutInfoHeader(headers.data() + kFileHeaderSize, width, height, 24, size);
+  return headers;
 }
 
 void TDIB::SaveToFile(const std::string& path) const { Platform::SaveFile(path, EncodeBmp(*this)); }

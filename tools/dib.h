@@ -4,6 +4,7 @@
 // Only 24 bits per pixel; no palettes, loading or drawing.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,5 +72,11 @@ int64_t RowBytes(int32_t width, int32_t bits);
 // The whole BMP stream: 14-byte file header, the info header, the pixel
 // storage. An empty image encodes to no bytes at all.
 std::vector<uint8_t> EncodeBmp(const TDIB& image);
+
+// What EncodeBmp writes before the pixels of a width x height 24-bit image
+// (1 or more each), for a writer that sends the rows after it one by one,
+// bottom-up, each RowBytes(width, 24) long. std::bad_alloc when the picture
+// is too large for the header's 32-bit sizes, as for a TDIB.
+std::array<uint8_t, kFileHeaderSize + kInfoHeaderSize> BmpHeaders(int32_t width, int32_t height);
 
 }  // namespace DIB

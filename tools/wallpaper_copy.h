@@ -21,6 +21,15 @@ namespace DIB {
 // each element count. The image should be W x H at 24 bits.
 void CopySamplesToImage(const Gradient::PlaneView& planes, int32_t W, int32_t H, TDIB& image);
 
+// One row of the picture that CopySamplesToImage makes, straight from the
+// samples, for a writer that streams rows: image row H - r shows sample row r
+// (1..H; so the BMP's rows, bottom-up, are sample rows 1, 2, ... H, and the
+// top-down rows of a PNG are H, H - 1, ... 1). Pixel x shows sample column x,
+// pixel 0 column W; the low byte of each element. out gets 3 * W bytes:
+// blue, green, red as the BMP stores them, or red, green, blue for a PNG.
+void SampleRowAsBgr(const Gradient::PlaneView& planes, int32_t r, int32_t W, uint8_t* out);
+void SampleRowAsRgb(const Gradient::PlaneView& planes, int32_t r, int32_t W, uint8_t* out);
+
 // Planes of (H + 1) x (W + 1) samples per colour for a picture of W x H, for
 // sizes beyond the static planes. std::bad_alloc when memory is short, and
 // for a side beyond 16384, the largest picture any export makes.

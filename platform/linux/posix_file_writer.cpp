@@ -1,6 +1,7 @@
 // POSIX side of SaveFile: stat and the link rules, open(O_EXCL) of a hidden
 // temporary file beside the target, fchown / fchmod to keep the old file's
-// owner and mode, write, fsync, rename(2) (atomic within one file system),
+// owner and mode, write (pwrite and ftruncate for a stream that patches or
+// starts again), fsync, rename(2) (atomic within one file system),
 // fsync of the folder; in-place writes to devices and FIFOs; the signal
 // handlers that remove the temporary file when the process is told to end.
 #include <fcntl.h>
@@ -265,9 +266,42 @@ bool OpenInPlace(const Target& target, Output& out) {
 
 bool WriteAll(Output& out, const uint8_t* data, size_t n) {
   const int fd = static_cast<int>(out.handle);
-  if (!out.tempPath.empty()) return WriteLoop(fd, data, n, out.reason);
+  if (!out.tempPath.empty()) {
+    const off_t start = lseek(fd, 0, SEEK_CUR);
+    if (!WriteLoop(fd, data, n, out.reason)) return false;
+    // Start writing these pages to the disk now, while the caller makes the
+    // next ones (a picture streamed as it is rendered), so that the flush at
+    // the end has little left to wait for. Only a hint: its failure is not
+    // the write's.
+    if (start >= 0) (void)sync_file_range(fd, start, static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
+    return true;
+  }
   const PipeSignalHeld held;
   return WriteLoop(fd, data, n, out.reason);
+}
+
+bool WriteAt(Output& out, uint64_t offset, const uint8_t* data, size_t n) {
+  while (n > 0) {
+    const ssize_t written = pwrite(static_cast<int>(out.handle), data, n, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      out.reason = written < 0 ? ReasonOf(errno) : "Nothing was written";
+      return false;
+    }
+    data += written;
+    n -= static_cast<size_t>(written);
+    offset += static_cast<uint64_t>(written);
+  }
+  return true;
+}
+
+bool Truncate(Output& out) {
+  const int fd = static_cast<int>(out.handle);
+  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+    out.reason = ReasonOf(errno);
+    return false;
+  }
+  return true;
 }
 
 bool Finish(Output& out) {

@@ -1,5 +1,6 @@
 // Windows side of SaveFile: CreateFileA(CREATE_NEW) of a temporary file in
-// the target's folder, WriteFile, FlushFileBuffers, then MoveFileExA with
+// the target's folder, WriteFile (at an offset, and SetEndOfFile, for a
+// stream that patches or starts again), FlushFileBuffers, then MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, which replaces the
 // target in one step and returns only once the move is on the disk. A device
 // (NUL, CON, COM1) or a pipe is written in place.
@@ -103,6 +104,35 @@ bool WriteAll(Output& out, const uint8_t* data, size_t n) {
     }
     data += written;
     n -= written;
+  }
+  return true;
+}
+
+// A synchronous handle's position moves with a positioned write: put it back
+// at the end, where the appending writes continue.
+bool WriteAt(Output& out, uint64_t offset, const uint8_t* data, size_t n) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(AsHandle(out.handle), at, nullptr, FILE_BEGIN)) {
+    out.reason = ReasonOf(GetLastError());
+    return false;
+  }
+  const bool written = WriteAll(out, data, n);
+  LARGE_INTEGER zero;
+  zero.QuadPart = 0;
+  if (!SetFilePointerEx(AsHandle(out.handle), zero, nullptr, FILE_END) && written) {
+    out.reason = ReasonOf(GetLastError());
+    return false;
+  }
+  return written;
+}
+
+bool Truncate(Output& out) {
+  LARGE_INTEGER zero;
+  zero.QuadPart = 0;
+  if (!SetFilePointerEx(AsHandle(out.handle), zero, nullptr, FILE_BEGIN) || !SetEndOfFile(AsHandle(out.handle))) {
+    out.reason = ReasonOf(GetLastError());
+    return false;
   }
   return true;
 }

@@ -24,16 +24,6 @@ struct Planes {
   std::vector<uint16_t> R, G, B;
 };
 
-std::unique_ptr<PatternState> Picture(int alg, int32_t width, int32_t height) {
-  auto s = NewState(width, height);
-  SetRandomSeed(31337);
-  InitPattern(*s, 120, 90);
-  s->GridColumns = width;
-  s->GridRows = height;
-  s->Algorithm = alg;
-  return s;
-}
-
 void FillStaticPlanes(uint16_t v) {
   for (auto* plane : {&WallpaperPlanes.R, &WallpaperPlanes.G, &WallpaperPlanes.B}) {
     std::fill(&(*plane)[0][0], &(*plane)[0][0] + kWallpaperRows * kWallpaperColumns, v);

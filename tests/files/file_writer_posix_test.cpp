@@ -157,6 +157,17 @@ TEST(FileWriterPosix, CharacterDevicesAreWrittenInPlaceNeverReplaced) {
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
+TEST(FileWriterPosix, AStreamToADeviceIsWrittenInPlaceAndCannotGoBack) {
+  Platform::FileStream stream("/dev/null");
+  ASSERT_TRUE(stream.Status().Saved());
+  EXPECT_FALSE(stream.Rewritable());
+  EXPECT_TRUE(stream.Write(Bytes(std::string(100000, 'z'))));
+  EXPECT_FALSE(stream.WriteAt(0, Bytes("x")));
+  EXPECT_FALSE(stream.Restart());
+  EXPECT_TRUE(stream.Commit());
+  EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
+}
+
 TEST(FileWriterPosix, OtherSpecialFilesAreRefused) {
   TestFiles::ScratchFolder folder;
   const std::string socketPath = folder.File("sock.bmp");

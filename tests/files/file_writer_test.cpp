@@ -1,6 +1,7 @@
-// SaveFile on every platform: a failed write never touches the old file and
-// leaves no temporary behind; names and folders that cannot be created are
-// refused with the path as passed and a reason.
+// SaveFile and FileStream on every platform: a failed write never touches the
+// old file and leaves no temporary behind; names and folders that cannot be
+// created are refused with the path as passed and a reason; a stream replaces
+// the file only when committed, and can patch and start again.
 #include "platform/file_writer.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,94 @@ TEST(FileWriter, TrySaveFileReportsWithoutThrowing) {
   const Platform::SaveResult missing = Platform::TrySaveFile(folder.File("no/such"), bytes);
   EXPECT_EQ(missing.status, Platform::SaveResult::Status::CannotCreate);
   EXPECT_FALSE(missing.reason.empty());
+}
+
+// ---- FileStream ----
+
+std::span<const uint8_t> Span(const std::string& s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+TEST(FileStream, ReplacesTheFileOnlyWhenCommitted) {
+  TestFiles::ScratchFolder folder;
+  const std::string path = folder.File("wall.bmp");
+  TestFiles::WriteText(path, "old");
+  {
+    Platform::FileStream stream(path);
+    ASSERT_TRUE(stream.Status().Saved());
+    EXPECT_TRUE(stream.Rewritable());
+    for (int band = 0; band < 5; ++band) ASSERT_TRUE(stream.Write(Span(std::string(300000, char('a' + band)))));
+    EXPECT_EQ(TestFiles::ReadAll(path), Bytes("old"));
+    EXPECT_EQ(folder.EntryCount(), 2u);  // the file and the temporary one
+    ASSERT_TRUE(stream.Commit());
+    EXPECT_FALSE(stream.Write(Span("late")));  // nothing after the commit
+  }
+  const std::vector<uint8_t> written = TestFiles::ReadAll(path);
+  ASSERT_EQ(written.size(), 1500000u);
+  EXPECT_EQ(written[299999], 'a');
+  EXPECT_EQ(written[1200000], 'e');
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
+TEST(FileStream, UncommittedOrFailedStreamsLeaveTheOldFileAndNoTemporary) {
+  TestFiles::ScratchFolder folder;
+  const std::string path = folder.File("wall.png");
+  TestFiles::WriteText(path, "old");
+  {
+    Platform::FileStream abandoned(path);
+    ASSERT_TRUE(abandoned.Write(Span(std::string(1000, 'x'))));
+  }
+  EXPECT_EQ(TestFiles::ReadAll(path), Bytes("old"));
+  EXPECT_EQ(folder.EntryCount(), 1u);
+
+  // The disk fills in the third piece: the count runs over the whole stream.
+  WriteFault fault(2500000);
+  Platform::FileStream stream(path);
+  EXPECT_TRUE(stream.Write(Span(std::string(1000000, 'y'))));
+  EXPECT_TRUE(stream.Write(Span(std::string(1000000, 'y'))));
+  EXPECT_FALSE(stream.Write(Span(std::string(1000000, 'y'))));
+  EXPECT_EQ(stream.Status().status, Platform::SaveResult::Status::WriteFailed);
+  EXPECT_EQ(stream.Status().reason, "No space left on device");
+  EXPECT_EQ(folder.EntryCount(), 1u) << "temporary file left behind";
+  EXPECT_FALSE(stream.Write(Span("more")));
+  EXPECT_FALSE(stream.Commit());
+  EXPECT_EQ(TestFiles::ReadAll(path), Bytes("old"));
+}
+
+TEST(FileStream, PatchesWrittenBytesAndStartsAgain) {
+  TestFiles::ScratchFolder folder;
+  const std::string path = folder.File("patched.png");
+  Platform::FileStream stream(path);
+  ASSERT_TRUE(stream.Write(Span("header:????;body")));
+  ASSERT_TRUE(stream.WriteAt(7, Span("1234")));
+  ASSERT_TRUE(stream.Write(Span(";tail")));  // still appends after the patch
+  ASSERT_TRUE(stream.Commit());
+  EXPECT_EQ(TestFiles::ReadAll(path), Bytes("header:1234;body;tail"));
+
+  Platform::FileStream again(path);
+  ASSERT_TRUE(again.Write(Span("a first attempt, too long")));
+  ASSERT_TRUE(again.Restart());
+  ASSERT_TRUE(again.Write(Span("second")));
+  ASSERT_TRUE(again.Commit());
+  EXPECT_EQ(TestFiles::ReadAll(path), Bytes("second"));
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
+TEST(FileStream, AFileThatCannotBeMadeIsReportedAtOnce) {
+  TestFiles::ScratchFolder folder;
+  for (const std::string& path : {folder.File("no/such.bmp"), folder.File("*.bmp")}) {
+    Platform::FileStream stream(path);
+    EXPECT_EQ(stream.Status().status, Platform::SaveResult::Status::CannotCreate) << path;
+    EXPECT_FALSE(stream.Status().reason.empty());
+    EXPECT_FALSE(stream.Write(Span("x")));
+    EXPECT_FALSE(stream.Commit());
+    try {
+      Platform::ThrowFileError(path, stream.Status());
+    } catch (const Platform::FileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create file " + path);
+    }
+  }
+  EXPECT_EQ(folder.EntryCount(), 0u);
 }
 
 }  // namespace

@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "gpu/gpu_wallpaper.h"
 #include "gpu/pixel_painter.h"
 #include "platform/offscreen_gl.h"
+#include "tests/cli/memory_output.h"
 #include "tools/wallpaper_copy.h"
 
 namespace {
@@ -126,6 +129,57 @@ TEST_F(GpuTest, APictureOfSeveralTilesIsThePictureOfOne) {
   const Difference d = Compare(Picture(s, W, H, &engine), Picture(s, W, H, nullptr));
   EXPECT_GE(double(d.withinOne), 0.999 * double(d.bytes));
   EXPECT_LE(d.largest, 8);
+}
+
+// The bands' rows as a sink receives them, with the order they came in.
+class RowsTaken : public Gradient::WallpaperBandSink {
+ public:
+  explicit RowsTaken(int32_t W) : W_(W) {}
+  void TakeBand(const Gradient::PlaneView& band, int32_t first, int32_t last) override {
+    firstRows.push_back(first);
+    for (int32_t r = first; r <= last; ++r) {
+      std::vector<uint8_t> row(3 * size_t(W_));
+      DIB::SampleRowAsBgr(band, r, W_, row.data());
+      rows.emplace_back(r, row);
+    }
+  }
+  std::vector<int32_t> firstRows;
+  std::vector<std::pair<int32_t, std::vector<uint8_t>>> rows;
+
+ private:
+  int32_t W_;
+};
+
+// The command streams the gpu engine's picture a band of tiles' height at a
+// time, bottom-up for a BMP and top-down for a PNG: band edges that are not
+// the whole picture's tile edges change no byte of it.
+TEST_F(GpuTest, TheStreamedPictureIsTheWholeOne) {
+  gpu::GpuWallpaper engine;
+  std::string why;
+  ASSERT_TRUE(engine.Open(9, why)) << why;
+  const int32_t W = engine.TileWidth() + 37, H = engine.TileHeight() * 2 + 5;
+  Gradient::PatternState s = StateOf(9, 11, 20);
+  const std::vector<uint8_t> whole = DIB::EncodeBmp(Picture(s, W, H, &engine));
+  s.GridColumns = W;
+  s.GridRows = H;
+  MemoryOutput bmp;
+  WallpaperCli::StreamWallpaper(WallpaperCli::ImageFormat::Bmp, W, H,
+                                [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
+                                  engine.RenderBands(s, plan, sink);
+                                },
+                                bmp);
+  EXPECT_TRUE(bmp.bytes == whole);
+
+  RowsTaken up(W), down(W);
+  engine.RenderBands(s, {1, H, W, false}, up);
+  engine.RenderBands(s, {1, H, W, true}, down);
+  ASSERT_EQ(up.rows.size(), size_t(H));
+  ASSERT_EQ(down.rows.size(), size_t(H));
+  EXPECT_TRUE(std::is_sorted(up.firstRows.begin(), up.firstRows.end()));
+  EXPECT_TRUE(std::is_sorted(down.firstRows.rbegin(), down.firstRows.rend()));
+  EXPECT_GT(up.firstRows.size(), 2u);
+  std::sort(down.rows.begin(), down.rows.end());
+  EXPECT_TRUE(up.rows == down.rows);
 }
 
 // The per-pixel view in a viewport of 64 x 48 at (5, 7) of a larger

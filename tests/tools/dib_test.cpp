@@ -1,6 +1,9 @@
-// TDIB and the BMP stream: header fields, row size and padding, bottom-up
-// BGR storage, the sizing rules, and saving.
+// TDIB and the BMP stream: header fields (also as a streaming writer gets
+// them), row size and padding, bottom-up BGR storage, the sizing rules, and
+// saving.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "platform/error.h"
 #include "tests/support/test_files.h"
@@ -166,6 +169,16 @@ TEST(TDIB, FailedAllocationKeepsTheOldImage) {
   EXPECT_EQ(image.Height(), 2);
   EXPECT_EQ(image.BitCount(), 24);
   EXPECT_EQ(DIB::EncodeBmp(image), before);
+}
+
+TEST(BmpHeaders, AreWhatEncodeBmpWritesBeforeThePixels) {
+  for (const auto& [w, h] : {std::pair{1, 1}, {6, 5}, {203, 97}, {4097, 3}}) {
+    const std::vector<uint8_t> whole = DIB::EncodeBmp(Sized(w, h));
+    const auto headers = DIB::BmpHeaders(w, h);
+    EXPECT_TRUE(std::equal(headers.begin(), headers.end(), whole.begin())) << w << "x" << h;
+  }
+  EXPECT_NO_THROW(DIB::BmpHeaders(16384, 16384));  // the largest picture: 805 MB
+  EXPECT_THROW(DIB::BmpHeaders(30000, 30000), std::bad_alloc);
 }
 
 TEST(TDIBSave, WritesTheEncodedBytesAndReplacesALongerFile) {

@@ -1,6 +1,7 @@
 // The export's copy loop with synthetic planes (which sample lands where,
-// column 0 and row 0 included, low 8 bits only), and the export with planes
-// of its own against the static-plane path of the settings window.
+// column 0 and row 0 included, low 8 bits only), the streamed rows that must
+// give the same picture, and the export with planes of its own against the
+// static-plane path of the settings window.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -77,6 +78,55 @@ TEST(WallpaperCopy, OnlyTheLowByteOfEachElementCounts) {
   EXPECT_EQ(bottom[0], 0x07);  // 0x0207
   EXPECT_EQ(bottom[1], 128);
   EXPECT_EQ(bottom[2], 126);
+}
+
+// A BMP put together from headers and streamed rows, sample rows 1..H with
+// each row's padding, as the command writes it.
+std::vector<uint8_t> StreamedBmp(const Gradient::PlaneView& planes, int32_t W, int32_t H) {
+  const auto headers = DIB::BmpHeaders(W, H);
+  std::vector<uint8_t> bmp(headers.begin(), headers.end());
+  std::vector<uint8_t> row(static_cast<size_t>(DIB::RowBytes(W, 24)), 0);
+  for (int32_t r = 1; r <= H; ++r) {
+    DIB::SampleRowAsBgr(planes, r, W, row.data());
+    bmp.insert(bmp.end(), row.begin(), row.end());
+  }
+  return bmp;
+}
+
+TEST(WallpaperCopy, StreamedRowsGiveTheCopiedPictureByteForByte) {
+  // Odd widths give every padding; 1 x 1 and single rows and columns the edges.
+  for (const auto& [W, H] : {std::pair{1, 1}, {2, 1}, {1, 3}, {6, 5}, {7, 4}, {5, 2}, {33, 9}}) {
+    SyntheticPlanes planes(W, H);
+    TDIB image = Sized(W, H);
+    DIB::CopySamplesToImage(planes.View(), W, H, image);
+    EXPECT_EQ(StreamedBmp(planes.View(), W, H), DIB::EncodeBmp(image)) << W << "x" << H;
+    // The PNG's rows, top-down: red, green, blue of image row H - r.
+    std::vector<uint8_t> rgb(3 * static_cast<size_t>(W));
+    for (int32_t r = 1; r <= H; ++r) {
+      DIB::SampleRowAsRgb(planes.View(), r, W, rgb.data());
+      for (int32_t x = 0; x < W; ++x) {
+        const uint8_t* p = image.Pixels().data() + static_cast<size_t>(r - 1) * image.WidthBytes() + 3 * x;
+        ASSERT_EQ((std::vector<uint8_t>{rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]}),
+                  (std::vector<uint8_t>{p[2], p[1], p[0]}))
+            << W << "x" << H << ", sample row " << r << ", pixel " << x;
+      }
+    }
+  }
+}
+
+TEST(WallpaperCopy, StreamedRowsReadABandThatStartsAtAnyRow) {
+  const int32_t W = 6, H = 5;
+  SyntheticPlanes planes(W, H);
+  // The same samples seen through a view whose first row is 3.
+  Gradient::PlaneView band = planes.View();
+  const size_t skip = 3 * static_cast<size_t>(planes.stride);
+  band = {band.R + skip, band.G + skip, band.B + skip, band.stride, 3};
+  std::vector<uint8_t> whole(3 * W), fromBand(3 * W);
+  for (int32_t r = 3; r <= H; ++r) {
+    DIB::SampleRowAsBgr(planes.View(), r, W, whole.data());
+    DIB::SampleRowAsBgr(band, r, W, fromBand.data());
+    EXPECT_EQ(fromBand, whole) << r;
+  }
 }
 
 // The command's path (own planes, several threads) must give the very picture
