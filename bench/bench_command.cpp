@@ -31,7 +31,9 @@ using Clock = std::chrono::steady_clock;
 
 std::map<int, double> referenceSeconds;  // by algorithm, from this run
 
-std::unique_ptr<Gradient::PatternState> StartedState(int algorithm) {
+// The state that `prismora-wallpaper --algorithm N --seed 42` renders (its
+// order of set-up), so that the reference computes the command's picture.
+std::unique_ptr<Gradient::PatternState> CommandsState(int algorithm) {
   auto s = std::make_unique<Gradient::PatternState>();
   Gradient::SetRandomSeed(42);
   s->Algorithm = algorithm;
@@ -42,7 +44,7 @@ std::unique_ptr<Gradient::PatternState> StartedState(int algorithm) {
 
 void BM_LongDoubleReference1600x1200(benchmark::State& state) {
   const int alg = int(state.range(0));
-  auto s = StartedState(alg);
+  auto s = CommandsState(alg);
   s->GridColumns = 1600;
   s->GridRows = 1200;
   std::vector<uint16_t> planes(size_t(3) * 1601 * 1201);
