@@ -63,7 +63,9 @@ int Filtered(int type, int x, int a, int b, int c) {
   }
 }
 
-// The filter whose bytes weigh least; the first of equal ones.
+// The filter whose bytes weigh least; the first of equal ones. Filtered's
+// five cases are spelt out here: a loop over Filtered made the whole command
+// 5% slower for a PNG (farm-bench, 1600 x 1200).
 int ChooseFilter(const uint8_t* row, const uint8_t* above, size_t n) {
   int weights[5] = {};
   for (size_t i = 0; i < n; ++i) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/band_layout.h"
+
 namespace gpu {
 
 namespace {
@@ -104,16 +106,14 @@ void GpuWallpaper::RenderInto(const Gradient::PatternState& s, const Gradient::P
 void GpuWallpaper::RenderBands(const Gradient::PatternState& s, const Gradient::BandPlan& plan,
                                Gradient::WallpaperBandSink& sink) {
   if (plan.lastRow < plan.firstRow || plan.lastColumn < 0) return;
-  const int32_t stride = plan.lastColumn + 1, bandRows = tileHeight_;
-  const size_t elements = size_t(stride) * size_t(bandRows);
+  const Gradient::BandLayout bands(plan, tileHeight_);
+  const int32_t stride = plan.lastColumn + 1;
+  const size_t elements = size_t(stride) * size_t(bands.BandRows());
   std::vector<uint16_t> r(elements), g(elements), b(elements);
-  const int32_t bands = (plan.lastRow - plan.firstRow) / bandRows + 1;
-  for (int32_t i = 0; i < bands; ++i) {
-    const int32_t first = plan.firstRow + (plan.descending ? bands - 1 - i : i) * bandRows;
-    const int32_t last = std::min(plan.lastRow, first + bandRows - 1);
-    const Gradient::PlaneView band{r.data(), g.data(), b.data(), stride, first};
-    RenderRows(s, band, plan.lastColumn, first, last);
-    sink.TakeBand(band, first, last);
+  for (int32_t i = 0; i < bands.Count(); ++i) {
+    const Gradient::PlaneView band{r.data(), g.data(), b.data(), stride, bands.First(i)};
+    RenderRows(s, band, plan.lastColumn, bands.First(i), bands.Last(i));
+    sink.TakeBand(band, bands.First(i), bands.Last(i));
   }
 }
 
