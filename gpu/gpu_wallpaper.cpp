@@ -92,17 +92,6 @@ void GpuWallpaper::RenderRows(const Gradient::PatternState& s, const Gradient::P
   }
 }
 
-void GpuWallpaper::RenderInto(const Gradient::PatternState& s, const Gradient::PlaneView& planes,
-                              void (*progress)(int percent, void* user), void* user) {
-  const int32_t lastRow = s.GridRows, lastColumn = s.GridColumns;
-  if (lastRow < 0 || lastColumn < 0) return;
-  for (int32_t r = 0; r <= lastRow; r += tileHeight_) {
-    const int32_t r1 = std::min(lastRow, r + tileHeight_ - 1);
-    RenderRows(s, planes, lastColumn, r, r1);
-    if (progress) progress(int(int64_t{r1 + 1} * 100 / (lastRow + 1)), user);
-  }
-}
-
 void GpuWallpaper::RenderBands(const Gradient::PatternState& s, const Gradient::BandPlan& plan,
                                Gradient::WallpaperBandSink& sink) {
   if (plan.lastRow < plan.firstRow || plan.lastColumn < 0) return;

@@ -37,11 +37,6 @@ class GpuWallpaper {
   void RenderRows(const Gradient::PatternState& s, const Gradient::PlaneView& planes, int32_t lastColumn,
                   int32_t firstRow, int32_t lastRow);
 
-  // Every row 0..GridRows, columns 0..GridColumns, reporting 0..100 per
-  // band of rows as RenderWallpaperInto does.
-  void RenderInto(const Gradient::PatternState& s, const Gradient::PlaneView& planes,
-                  void (*progress)(int percent, void* user) = nullptr, void* user = nullptr);
-
   // The plan's rows band by band into the sink, in the plan's order, as
   // Gradient::RenderWallpaperBands hands them: a band is a tile's height of
   // rows, so memory grows with the width only.

@@ -48,13 +48,6 @@ size_t SampleCount(int32_t W, int32_t H) {
   return (static_cast<size_t>(W) + 1) * (static_cast<size_t>(H) + 1);
 }
 
-// The selected engine's render on `threads` threads.
-SampleRenderer OnTheEngine(int threads, ProgressFn progress, void* user) {
-  return [=](Gradient::PatternState& s, const Gradient::PlaneView& planes) {
-    Gradient::RenderWallpaperInto(s, planes, threads, progress, user);
-  };
-}
-
 }  // namespace
 
 void SampleRowAsBgr(const Gradient::PlaneView& planes, int32_t r, int32_t W, uint8_t* out) {
@@ -72,32 +65,23 @@ SamplePlanes::SamplePlanes(int32_t W, int32_t H)
 
 Gradient::PlaneView SamplePlanes::View() { return Gradient::PlaneView{r_.data(), g_.data(), b_.data(), stride_}; }
 
-void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render, TDIB& image) {
+void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
+                         ProgressFn progress, void* user) {
   SamplePlanes samples(W, H);
   image.SetWidth(W);
   image.SetHeight(H);
   s.GridColumns = W;
   s.GridRows = H;
-  render(s, samples.View());
+  Gradient::RenderWallpaperInto(s, samples.View(), threads, progress, user);
   CopySamplesToImage(samples.View(), W, H, image);
-}
-
-void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
-                         ProgressFn progress, void* user) {
-  RenderIntoOwnPlanes(s, W, H, OnTheEngine(threads, progress, user), image);
-}
-
-void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render,
-                          TDIB& image) {
-  image.SetBitCount(24);
-  RenderIntoOwnPlanes(s, W, H, render, image);  // the planes go before the caller encodes
-  s.GridColumns = 120;
-  s.GridRows = 90;
 }
 
 void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                           ProgressFn progress, void* user) {
-  RenderWallpaperImage(s, W, H, OnTheEngine(threads, progress, user), image);
+  image.SetBitCount(24);
+  RenderIntoOwnPlanes(s, W, H, threads, image, progress, user);  // the planes go before the caller encodes
+  s.GridColumns = 120;
+  s.GridRows = 90;
 }
 
 }  // namespace DIB

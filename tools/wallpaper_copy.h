@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "engine/gradient.h"
@@ -46,11 +45,6 @@ class SamplePlanes {
 
 using ProgressFn = void (*)(int percent, void* user);
 
-// What fills the planes of a picture: every sample row 0..GridRows and
-// column 0..GridColumns of the state, as RenderWallpaperInto does (the gpu
-// engine fills them its own way).
-using SampleRenderer = std::function<void(Gradient::PatternState& s, const Gradient::PlaneView& planes)>;
-
 // Renders the pattern at W x H (1..16384 each) into planes of its own on
 // `threads` threads (0 = all cores), with the image sized W x H, and copies
 // them into it; the planes are freed on return and the grid is left at
@@ -59,8 +53,6 @@ using SampleRenderer = std::function<void(Gradient::PatternState& s, const Gradi
 // the image as it was too.
 void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                          ProgressFn progress = nullptr, void* user = nullptr);
-// The same with the planes filled by `render`.
-void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render, TDIB& image);
 
 // The whole export at W x H (1..16384 each) into image: sizes the image
 // (24 bits), sets the grid to W x H, renders into (H+1) x (W+1) planes of its
@@ -69,8 +61,5 @@ void RenderIntoOwnPlanes(Gradient::PatternState& s, int32_t W, int32_t H, const 
 // is rendered, leaves the state's grid as it was.
 void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int threads, TDIB& image,
                           ProgressFn progress = nullptr, void* user = nullptr);
-// The same with the planes filled by `render`.
-void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, const SampleRenderer& render,
-                          TDIB& image);
 
 }  // namespace DIB

@@ -60,17 +60,22 @@ TEST_F(GpuTest, AShaderThatDoesNotBuildSaysWhyInOneLine) {
   EXPECT_EQ(why, "there is no algorithm 13");
 }
 
-// A picture as the command makes it: the gpu engine's planes, or the
-// selected CPU engine's, copied into the image.
+// A picture as the settings window's export makes it: the gpu engine's
+// planes, or the selected CPU engine's, copied into the image.
 DIB::TDIB Picture(Gradient::PatternState s, int32_t W, int32_t H, gpu::GpuWallpaper* gpuEngine) {
   DIB::TDIB image;
-  if (gpuEngine) {
-    DIB::RenderWallpaperImage(
-        s, W, H, [&](Gradient::PatternState& state, const Gradient::PlaneView& planes) { gpuEngine->RenderInto(state, planes); },
-        image);
-  } else {
+  if (!gpuEngine) {
     DIB::RenderWallpaperImage(s, W, H, 0, image);
+    return image;
   }
+  DIB::SamplePlanes planes(W, H);
+  s.GridColumns = W;
+  s.GridRows = H;
+  gpuEngine->RenderRows(s, planes.View(), W, 0, H);
+  image.SetBitCount(24);
+  image.SetWidth(W);
+  image.SetHeight(H);
+  DIB::CopySamplesToImage(planes.View(), W, H, image);
   return image;
 }
 
