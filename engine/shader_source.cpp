@@ -13,7 +13,10 @@ namespace Gradient {
 namespace shader {
 
 std::string ShaderBody::Assign(const std::string& expression) {
-  const std::string name = "t" + std::to_string(++count_);
+  // Appended rather than "t" + to_string(): GCC 12's optimiser warns
+  // (-Wrestrict) about the inserted prefix in a Release build.
+  std::string name = "t";
+  name += std::to_string(++count_);
   Line("float " + name + " = " + expression + ";");
   return name;
 }
