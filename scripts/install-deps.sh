@@ -42,6 +42,19 @@ packages=(
   lintian nsis python3-pefile zip
 )
 
+# A mirror caught mid-sync fails one index ("File has unexpected size") and
+# apt-get update then exits non-zero, though it keeps the lists it has: try
+# again a few times, then go on with those lists rather than stop here.
+update_package_lists() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt-get update -qq && return 0
+    echo "apt-get update failed (attempt $attempt of 3)"
+    sleep $((attempt * 10))
+  done
+  echo "apt-get update kept failing: going on with the package lists it has"
+}
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   need_update=1
@@ -56,7 +69,7 @@ done
 
 if ((${#missing[@]})) || [[ -n "${need_update:-}" ]]; then
   echo "Installing: ${missing[*]}"
-  apt-get update -qq
+  update_package_lists
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
