@@ -342,7 +342,9 @@ TEST(ControlSocket, HostileClientsAreAnsweredOrDroppedAndCostNoLastingMemory) {
   const long after = instance.ResidentBytes();
   std::printf("instance resident memory: %ld KiB before the hostile clients, %ld KiB after\n", before / 1024,
               after / 1024);
+#ifndef __SANITIZE_ADDRESS__  // its quarantine keeps freed blocks resident on purpose
   EXPECT_LT(after - before, 1 << 20);
+#endif
 }
 
 TEST(ControlSocket, AClientOfAnotherUserIsRefused) {
