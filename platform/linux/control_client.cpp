@@ -81,7 +81,8 @@ Exchange ReadReply(int fd, Clock::time_point deadline) {
 }
 
 bool IsBusy(const Exchange& e) {
-  return e.result == Exchange::Answered && !e.lines.empty() && e.lines.back() == control::ErrorLine(control::kBusyError);
+  return e.result == Exchange::Answered && !e.lines.empty() &&
+         e.lines.back() == control::ErrorLine(control::kBusyError);
 }
 
 }  // namespace
@@ -143,7 +144,8 @@ SendOutcome SendCommand(const std::vector<std::string>& words, const std::string
     // A busy instance is asked again until the deadline.
     while (IsBusy(e) && Clock::now() + std::chrono::milliseconds(50) < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      e = ExchangeLine(path, request.line, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      e = ExchangeLine(path, request.line, left);
     }
     if (e.result == Exchange::NoInstance) continue;
     if (e.result == Exchange::Failed || IsBusy(e)) {

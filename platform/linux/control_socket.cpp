@@ -183,8 +183,8 @@ ClaimOutcome ClaimInstance(const char* runtimeDir, const std::string& name, bool
                   Duration(takeoverWait);
   } else {
     out.result = ClaimOutcome::AnotherInstance;
-    out.message = "another prismora" + Process(ListeningProcess(socketPath)) + " already runs here and takes commands at " +
-                  socketPath + "; --replace takes over from it";
+    out.message = "another prismora" + Process(ListeningProcess(socketPath)) +
+                  " already runs here and takes commands at " + socketPath + "; --replace takes over from it";
   }
   return out;
 }
@@ -224,14 +224,17 @@ bool ControlServer::Listen(std::string& why) {
   // We hold the lock: whatever is at the path is stale.
   unlink(SocketPath().c_str());
   struct stat st;
+  const bool bound = bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                     lstat(SocketPath().c_str(), &st) == 0;
+  if (bound) {  // ours to remove from now on, whatever follows
+    socketDevice_ = st.st_dev;
+    socketInode_ = st.st_ino;
+  }
   // Nothing can connect before listen(), so the mode is set in between.
-  if (bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      chmod(SocketPath().c_str(), 0600) != 0 || lstat(SocketPath().c_str(), &st) != 0 || listen(listenFd_, 64) != 0) {
+  if (!bound || chmod(SocketPath().c_str(), 0600) != 0 || listen(listenFd_, 64) != 0) {
     why = Why("no control socket at " + SocketPath(), errno);
     return false;
   }
-  socketDevice_ = st.st_dev;
-  socketInode_ = st.st_ino;
   watcher_.watch(timerFd_, [this] { TimerReady(); });
   watcher_.watch(listenFd_, [this] { AcceptReady(); });
   accepting_ = true;

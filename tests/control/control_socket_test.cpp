@@ -55,8 +55,8 @@ int Serve(const std::string& runtimeDir, bool replace, bool ignoreTerm, int read
   steering.AddOutput(1, "DP-1");
   steering.AddOutput(2, "HDMI-A-1");
   posix::ControlServer server(std::move(claim.claim), loop.Watcher(), [&](std::string_view line) {
-    return control::Respond(steering, line, [](int) { return control::OutputFacts{1920, 1080, 60, false, false, false}; })
-        .lines;
+    const auto facts = [](int) { return control::OutputFacts{1920, 1080, 60, false, false, false}; };
+    return control::Respond(steering, line, facts).lines;
   });
   std::string why;
   if (!server.Listen(why)) {

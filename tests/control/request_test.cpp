@@ -71,7 +71,8 @@ TEST(RequestLine, AWrongCommandOrArgumentSaysWhatIsWanted) {
   EXPECT_EQ(ErrorOf("speed"), "speed needs a number from 0 to 50");
   EXPECT_EQ(ErrorOf("random"), "random needs on or off");
   for (const char* bad : {"0", "13", "-1", "+3", "3x", "0x3", "99999999999999999999999"})
-    EXPECT_EQ(ErrorOf(std::string("algorithm ") + bad), "algorithm takes a number from 1 to 12, not '" + std::string(bad) + "'");
+    EXPECT_EQ(ErrorOf(std::string("algorithm ") + bad),
+              "algorithm takes a number from 1 to 12, not '" + std::string(bad) + "'");
   EXPECT_EQ(ErrorOf("speed 51"), "speed takes a number from 0 to 50, not '51'");
   EXPECT_EQ(ErrorOf("random yes"), "random takes on or off, not 'yes'");
   EXPECT_EQ(ErrorOf("next 3"), "next takes no argument, not '3'");
@@ -161,7 +162,8 @@ TEST(JsonText, StringsAreWrittenAsValidJsonAndReadBack) {
     EXPECT_EQ(pos, json.size());
   }
   size_t pos = 0;
-  EXPECT_EQ(control::ReadJsonString("\"\\ud83c\\udf08 \\u00e9 \\ud800\"", pos), "\xf0\x9f\x8c\x88 \xc3\xa9 \xef\xbf\xbd");
+  EXPECT_EQ(control::ReadJsonString("\"\\ud83c\\udf08 \\u00e9 \\ud800\"", pos),
+            "\xf0\x9f\x8c\x88 \xc3\xa9 \xef\xbf\xbd");
   for (const char* bad : {"\"open", "\"bad \\x escape\"", "\"\\u12\"", "no quote", "\"raw\ncontrol\""}) {
     pos = 0;
     EXPECT_FALSE(control::ReadJsonString(bad, pos).has_value()) << bad;
