@@ -83,16 +83,24 @@ size_t Utf8SequenceLength(std::string_view text) {
   if (text.empty()) return 0;
   const uint8_t b = Byte(text, 0);
   if (b < 0x80) return 1;
-  size_t length;
-  uint8_t low = 0x80, high = 0xBF;  // the second byte's range
-  if (b >= 0xC2 && b <= 0xDF) length = 2;
-  else if (b == 0xE0) length = 3, low = 0xA0;
-  else if (b == 0xED) length = 3, high = 0x9F;  // no surrogates
-  else if (b >= 0xE1 && b <= 0xEF) length = 3;
-  else if (b == 0xF0) length = 4, low = 0x90;
-  else if (b >= 0xF1 && b <= 0xF3) length = 4;
-  else if (b == 0xF4) length = 4, high = 0x8F;  // nothing above U+10FFFF
-  else return 0;
+  // The sequence's length and its second byte's range, by the first byte:
+  // the narrowed ranges keep out overlong forms, surrogates (ED) and
+  // anything above U+10FFFF (F4).
+  size_t length = 0;
+  uint8_t low = 0x80, high = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
   if (text.size() < length || Byte(text, 1) < low || Byte(text, 1) > high) return 0;
   for (size_t i = 2; i < length; ++i)
     if (!IsContinuation(text, i)) return 0;
