@@ -362,14 +362,14 @@ void ControlServer::ArmTimer() {
   std::optional<Clock::time_point> next;
   for (const Client& c : clients_) next = next ? std::min(*next, c.deadline) : c.deadline;
   if (!accepting_) next = next ? std::min(*next, acceptAgainAt_) : acceptAgainAt_;
-  itimerspec spec{};
+  itimerspec when{};
   if (next) {
     // steady_clock is CLOCK_MONOTONIC; a zero time would disarm the timer.
     const auto ns = std::max<long long>(
         1, std::chrono::duration_cast<std::chrono::nanoseconds>(next->time_since_epoch()).count());
-    spec.it_value = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    when.it_value = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
   }
-  timerfd_settime(timerFd_, next ? TFD_TIMER_ABSTIME : 0, &spec, nullptr);
+  timerfd_settime(timerFd_, next ? TFD_TIMER_ABSTIME : 0, &when, nullptr);
 }
 
 ControlServer::Client* ControlServer::Find(int fd) {

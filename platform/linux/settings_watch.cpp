@@ -192,10 +192,10 @@ void SettingsWatch::EventsReady() {
   }
   FollowLink();
   if (report && !armed_) {
-    itimerspec spec{};
+    itimerspec when{};
     const long long ns = std::max<long long>(1, std::chrono::nanoseconds(settle_).count());
-    spec.it_value = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    armed_ = timerfd_settime(timerFd_, 0, &spec, nullptr) == 0;
+    when.it_value = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    armed_ = timerfd_settime(timerFd_, 0, &when, nullptr) == 0;
     if (!armed_) Report();
   }
 }
