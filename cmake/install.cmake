@@ -1,6 +1,7 @@
 # What `cmake --install` lays out and what `cpack -G DEB` packs: the two
 # programs, the hack's place and settings description for XScreenSaver, the
-# saver for xsecurelock, manual pages, desktop entry and icons. The data
+# saver for xsecurelock, manual pages, desktop entry, icons and the user
+# service of the animated wallpaper. The data
 # files live in dist/; the manual pages get the project version.
 include(GNUInstallDirs)
 
@@ -44,6 +45,16 @@ configure_file(${dist}/copyright.in ${dist_out}/copyright @ONLY)
 install(FILES ${dist_out}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/prismora)
 
 install(FILES ${dist}/prismora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The user service that starts the wallpaper with the graphical session, in
+# systemd's folder for the user units of packages (lib/systemd/user, not the
+# multiarch library folder). Its ExecStart names the program under the
+# prefix it is installed to (the package's /usr, or that of cmake --install),
+# so the unit is written when it is installed.
+install(CODE "set(PRISMORA_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${dist}/prismora-background.service.in\"
+                 \"${dist_out}/systemd/prismora-background.service\" @ONLY)")
+install(FILES ${dist_out}/systemd/prismora-background.service DESTINATION lib/systemd/user)
 foreach(size 16x16 32x32 48x48)
   install(FILES ${dist}/icons/${size}/prismora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
 endforeach()

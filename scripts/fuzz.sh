@@ -14,6 +14,7 @@ mkdir -p "$out"
 cd "$out"
 $cxx $flags -o fuzz_window_handle "$root/fuzz/fuzz_window_handle.cpp" "$root/host/startup.cpp"
 $cxx $flags -o fuzz_reg_parser "$root/fuzz/fuzz_reg_parser.cpp" "$root/platform/linux/reg_text.cpp" "$root/platform/linux/utf16.cpp"
+$cxx $flags -o fuzz_control_command "$root/fuzz/fuzz_control_command.cpp" "$root"/control/*.cpp
 
 run() {
   target=$1 seeds=$2
@@ -24,3 +25,4 @@ run() {
 }
 run fuzz_window_handle handle
 run fuzz_reg_parser reg
+run fuzz_control_command control

@@ -29,6 +29,8 @@ packages=(
   # The install and package tests: desktop entry, manual pages, dpkg-shlibdeps,
   # and XScreenSaver to run the installed hack.
   desktop-file-utils man-db dpkg-dev
+  # systemd-analyze, which verifies the package's user service.
+  systemd
   # Wayland: the layer-shell backend's client library, EGL and protocol
   # descriptions (wayland-scanner comes with libwayland-dev), and for its
   # tests a headless Sway, grim for its screenshots and wtype for keys.

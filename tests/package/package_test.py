@@ -4,7 +4,8 @@ then installed with apt, used from its installed paths (the manual pages,
 the wallpaper command, XScreenSaver running the hack and its settings
 program previewing it, the saver for xsecurelock, as a plain user on an X
 server of our own), and
-removed again, leaving nothing behind.
+removed again, leaving nothing behind. The user service of the animated
+wallpaper is checked by systemd-analyze.
 
 It changes the system (installs and removes the package prismora), so it is
 not a CTest test: scripts/test-package.sh runs it, under a lock, and only
@@ -41,6 +42,8 @@ FILES = [
     "/usr/share/doc/prismora/changelog.gz",
     "/usr/share/doc/prismora/copyright",
 ]
+UNIT = "/usr/lib/systemd/user/prismora-background.service"
+FILES.append(UNIT)
 
 # ---- the package file ----
 
@@ -85,6 +88,28 @@ def check_installed(version):
               "the installed prismora-wallpaper writes a picture" + r.stderr)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def check_user_service():
+    """The user unit: what it starts and with which session, and systemd's
+    own check of it as a user unit (the program, the manual page it names)."""
+    fields = {}
+    for line in open(UNIT).read().splitlines():
+        if "=" in line and not line.startswith("#"):
+            key, value = line.split("=", 1)
+            fields.setdefault(key, []).append(value)
+    check(fields.get("ExecStart") == ["/usr/bin/prismora --layer background"], "the unit runs the wallpaper %s"
+          % fields.get("ExecStart"))
+    for key in ("PartOf", "After", "WantedBy"):
+        check(fields.get(key) == ["graphical-session.target"], "the unit's %s is graphical-session.target" % key)
+    check(fields.get("Restart") == ["on-failure"], "the unit restarts on a failure")
+    runtime = tempfile.mkdtemp(prefix="prismora-pkg-runtime-")  # what --user needs of a session
+    try:
+        r = run("systemd-analyze", "--user", "verify", UNIT, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
+        check(r.returncode == 0 and not (r.stdout + r.stderr).strip(),
+              "systemd-analyze --user verify passes the unit" + r.stdout + r.stderr)
+    finally:
+        shutil.rmtree(runtime, ignore_errors=True)
 
 
 # ---- XScreenSaver, as a plain user ----
@@ -304,6 +329,7 @@ def main():
     listed = run("dpkg-query", "-L", "prismora").stdout.split()
     try:
         check_installed(a.version)
+        check_user_service()
         with XServer() as x:
             s = UserSession(x.display, a.out)
             try:
