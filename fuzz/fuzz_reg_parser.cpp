@@ -2,8 +2,9 @@
 // on any bytes, and on the same bytes as a UTF-16 file. Checks that an
 // unchanged document renders back to the same text and encodes back to the
 // same bytes, and that setting a value keeps every line of the text, keeps the
-// file's encoding, header and line ends, reads back as set and leaves every
-// other value as it was.
+// file's encoding, header and line ends (but for a damaged line of the value,
+// which the new value replaces), reads back as set and leaves every other
+// value as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -38,8 +39,22 @@ std::vector<std::string_view> PhysicalLines(std::string_view text) {
   return lines;
 }
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// A line that starts as a value of this name does (`"Name"=`, `@=` for the
+// default value), whatever follows: the damaged line that setting the value
+// may replace.
+bool NamesValue(std::string_view line, std::string_view name) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  if (name.empty()) return !line.empty() && line.front() == '@';
+  if (line.size() < name.size() + 2 || line.front() != '"') return false;
+  for (size_t i = 0; i < name.size(); ++i)
+    if (Lower(line[i + 1]) != Lower(name[i])) return false;
+  return line[name.size() + 1] == '"';
+}
+
 // Every line of `before` is still there, in order, in `after` (a line end
-// added to what was the last line aside).
+// added to what was the last line aside): the value was added.
 bool KeepsEveryLine(std::string_view before, std::string_view after) {
   const auto old = PhysicalLines(before), now = PhysicalLines(after);
   size_t j = 0;
@@ -48,6 +63,20 @@ bool KeepsEveryLine(std::string_view before, std::string_view after) {
     if (j++ == now.size()) return false;
   }
   return true;
+}
+
+// Or `after` is `before` with one run of lines that begins with a line naming
+// the value (a damaged line of it, with the hex continuation lines it may
+// have) replaced by one line: the value took the damaged line's place.
+bool ReplacesOneDamagedLine(std::string_view before, std::string_view after, std::string_view name) {
+  const auto old = PhysicalLines(before), now = PhysicalLines(after);
+  size_t head = 0;
+  while (head < old.size() && head < now.size() && old[head] == now[head]) ++head;
+  size_t tail = 0;
+  while (tail < old.size() - head && tail < now.size() - head &&
+         old[old.size() - 1 - tail] == now[now.size() - 1 - tail])
+    ++tail;
+  return now.size() - head - tail == 1 && old.size() - head - tail >= 1 && NamesValue(old[head], name);
 }
 
 const char* const kOthers[] = {"Speed", "Bright", "Path_Wall", "", "Fuzz\x01Probe"};
@@ -69,7 +98,7 @@ void SetAndReadBack(const Platform::RegDocument& doc, bool fromFile, const char*
   Check(Platform::RegFindValue(reread, kKey, name, back) && back == value);
   Check(Platform::RegKeyExists(reread, kKey));
   const bool blank = text.find_first_not_of(" \t\r\n") == std::string::npos;
-  if (!had && !blank) Check(KeepsEveryLine(text, rendered));
+  if (!had && !blank) Check(KeepsEveryLine(text, rendered) || ReplacesOneDamagedLine(text, rendered, name));
   if (doc.version != 0) Check(reread.version == doc.version && reread.crlf == doc.crlf);
   // Setting one value changes no other value's reading.
   for (const char* other : kOthers) {
