@@ -41,11 +41,12 @@ std::vector<std::string_view> PhysicalLines(std::string_view text) {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-// A line that starts as a value of this name does (`"Name"=`, `@=` for the
-// default value), whatever follows: the damaged line that setting the value
-// may replace.
+// A line that starts (after the blanks the parser trims) as a value of this
+// name does (`"Name"=`, `@=` for the default value), whatever follows: the
+// damaged line that setting the value may replace.
 bool NamesValue(std::string_view line, std::string_view name) {
-  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t' || line.front() == '\r'))
+    line.remove_prefix(1);
   if (name.empty()) return !line.empty() && line.front() == '@';
   if (line.size() < name.size() + 2 || line.front() != '"') return false;
   for (size_t i = 0; i < name.size(); ++i)
