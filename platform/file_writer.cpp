@@ -142,8 +142,9 @@ SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes, 
 }
 
 void ThrowFileError(const std::string& path, const SaveResult& result) {
-  if (result.status == Outcome::CannotCreate) throw FileError("Cannot create file " + path, result.reason);
-  throw FileError("Stream write error", result.reason);
+  const std::string reason = ShownInMessage(result.reason);
+  if (result.status == Outcome::CannotCreate) throw FileError("Cannot create file " + ShownInMessage(path), reason);
+  throw FileError("Stream write error", reason);
 }
 
 void SaveFile(const std::string& path, std::span<const uint8_t> bytes) {
