@@ -4,7 +4,8 @@
 # name's extension, exit codes 2 and 1 with the system's reason, that a
 # refused command writes nothing, that a device is written in place, that
 # every engine but the gpu writes the same bytes, and that the gpu engine is
-# refused cleanly without OpenGL.
+# refused cleanly without OpenGL; that "-" is standard output, and a name and
+# an engine with control characters are shown escaped.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -104,6 +105,15 @@ if(NOT EMULATOR)
     message(FATAL_ERROR "/dev/stdout: status ${rc}, ${size} bytes, expected 0 and 78")
   endif()
 endif()
+
+# 4d. - is standard output on every platform: the picture there, no file "-".
+execute_process(COMMAND ${EMULATOR} ${EXE} --seed 5 --size 4x2 --output -
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_FILE ${WORK}/dash.bmp)
+file(SIZE ${WORK}/dash.bmp size)
+if(NOT rc EQUAL 0 OR NOT size EQUAL 78 OR EXISTS ${WORK}/-)
+  message(FATAL_ERROR "--output -: status ${rc}, ${size} bytes on standard output, expected 0 and 78")
+endif()
+expect_same(plain dash.bmp "--output - vs a file")
 
 # 5. A file that cannot be written: exit 1 with the writer's message, nothing left.
 run_wallpaper(r --seed 5 --size 8x8 --output no-such-folder/x.bmp)
