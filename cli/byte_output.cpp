@@ -3,7 +3,18 @@
 
 namespace WallpaperCli {
 
-FileOutput::FileOutput(const std::string& path) : path_(path), stream_(path) { Check(stream_.Status().Saved()); }
+namespace {
+
+Platform::FileStream OpenStream(const std::string& path) {
+  if (path == kStandardOutputName) return Platform::FileStream(Platform::FileStream::StandardOutput{});
+  return Platform::FileStream(path);
+}
+
+}  // namespace
+
+FileOutput::FileOutput(const std::string& path) : path_(path), stream_(OpenStream(path)) {
+  Check(stream_.Status().Saved());
+}
 
 void FileOutput::Check(bool ok) const {
   if (!ok) Platform::ThrowFileError(path_, stream_.Status());

@@ -25,8 +25,13 @@ class ByteOutput {
   virtual void Restart() = 0;
 };
 
+// "-" as the output's name: standard output, as image tools take it (a file
+// of that name is "./-").
+constexpr const char* kStandardOutputName = "-";
+
 // The picture's file: written piece by piece into its temporary file (or in
-// place for a device or FIFO); Commit replaces the file. Destroyed
+// place for a device, a FIFO, standard output or another descriptor the
+// process holds); Commit replaces the file. Destroyed
 // uncommitted, the old file stays as it was and no temporary file is left.
 // Throws the file writer's FileError ("Cannot create file <path>" as soon as
 // it is made, "Stream write error" for a write) with the system's reason.

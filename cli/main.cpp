@@ -84,7 +84,7 @@ bool SelectEngine(const WallpaperArgs& a, const char*& gpuBy) {
     gpuBy = by;
     return true;
   }
-  const std::string problem = Gradient::SelectEngineByName(name);
+  const std::string problem = Gradient::SelectEngineByName(name, WallpaperCli::kGpuEngine);
   if (problem.empty()) return true;
   std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", by, problem.c_str());
   return false;

@@ -19,6 +19,8 @@ const char* const kUsage =
     "                          [--frames N] [--phases A,B,C] [--offsets X,Y] [--threads N] [--print-state]\n"
     "                          [--engine auto|x87|sse2|avx2|avx512|gpu]\n"
     "       prismora-wallpaper --help | --version\n"
+    "--output - writes to standard output, a terminal too; so does any output already open\n"
+    "(/dev/stdout, /dev/fd/N): written where it stands (appended after >>), never replaced.\n"
     "Every engine writes the same bytes except gpu, which draws on the graphics processor with\n"
     "OpenGL in single precision: a few bytes in ten thousand differ by one. auto never picks it.\n";
 

@@ -6,6 +6,7 @@
 
 #include "engine/lane_engine.h"
 #include "engine/x87.h"
+#include "platform/error.h"
 
 namespace Gradient {
 
@@ -81,10 +82,12 @@ Engine SelectedEngine() {
   return e;
 }
 
-std::string SelectEngineByName(std::string_view name) {
+std::string SelectEngineByName(std::string_view name, std::string_view alsoAccepted) {
   Engine e;
   if (!ParseEngineName(name, e)) {
-    return "unknown engine '" + std::string(name.substr(0, 32)) + "', expected one of " + kEngineNames;
+    const std::string shown = ShownInMessage(name.substr(0, 32)) + (name.size() > 32 ? "..." : "");
+    return "unknown engine '" + shown + "', expected one of " + kEngineNames +
+           (alsoAccepted.empty() ? "" : ", " + std::string(alsoAccepted));
   }
   if (!SelectEngine(e)) {
     return std::string("this processor cannot run the ") + EngineName(e) + " engine (widest here: " +

@@ -77,8 +77,10 @@ Engine WidestEngine();
 bool SelectEngine(Engine e);
 Engine SelectedEngine();  // what runs: never Auto
 // Selects the engine named; "" when done, otherwise one line saying why not
-// (an unknown name, or a width this processor lacks) and nothing changes.
-std::string SelectEngineByName(std::string_view name);
+// (an unknown name, shown with its control characters escaped, or a width
+// this processor lacks) and nothing changes. alsoAccepted: names the caller
+// takes itself (the command's "gpu"), listed after the engines' own.
+std::string SelectEngineByName(std::string_view name, std::string_view alsoAccepted = {});
 
 // ---- Operations ----
 // The live planes hold at most 200 x 150 cells: InitPattern, SweepFrame and

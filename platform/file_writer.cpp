@@ -58,7 +58,15 @@ FileStream::FileStream(const std::string& path, NewFileAccess access) {
     return;
   }
   open_ = std::make_unique<Open>();
-  const Target target = FileWriterOs::Inspect(path);
+  OpenTarget(FileWriterOs::Inspect(path, open_->out), access);
+}
+
+FileStream::FileStream(StandardOutput) {
+  open_ = std::make_unique<Open>();
+  OpenTarget(FileWriterOs::StandardOutput(), NewFileAccess::Everyone);
+}
+
+void FileStream::OpenTarget(const Target& target, NewFileAccess access) {
   open_->target = target.path;
   bool opened = false;
   switch (target.kind) {
@@ -67,6 +75,9 @@ FileStream::FileStream(const std::string& path, NewFileAccess access) {
       break;
     case Target::Kind::InPlace:
       opened = FileWriterOs::OpenInPlace(target, open_->out);
+      break;
+    case Target::Kind::Held:
+      opened = FileWriterOs::OpenHeld(target, open_->out);
       break;
     case Target::Kind::Absent:
     case Target::Kind::Regular:
@@ -128,6 +139,7 @@ bool FileStream::Commit() {
   if (!open_) return false;
   if (!FileWriterOs::Finish(open_->out)) return Fail(Outcome::WriteFailed);
   if (!open_->out.tempPath.empty() && !FileWriterOs::Replace(open_->out, open_->target)) return Fail(Outcome::CannotCreate);
+  FileWriterOs::Discard(open_->out);  // nothing left to delete: this closes the folder
   open_.reset();
   return true;
 }
@@ -142,8 +154,9 @@ SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes, 
 }
 
 void ThrowFileError(const std::string& path, const SaveResult& result) {
-  if (result.status == Outcome::CannotCreate) throw FileError("Cannot create file " + path, result.reason);
-  throw FileError("Stream write error", result.reason);
+  const std::string reason = ShownInMessage(result.reason);
+  if (result.status == Outcome::CannotCreate) throw FileError("Cannot create file " + ShownInMessage(path), reason);
+  throw FileError("Stream write error", reason);
 }
 
 void SaveFile(const std::string& path, std::span<const uint8_t> bytes) {

@@ -5,9 +5,13 @@
 // renamed over it, with the old file's permissions and, where the process may
 // set them, its owner and group. A character device or a FIFO (/dev/null, a
 // pipe, the console) is written in place; any other special file is refused.
-// FileStream writes the same way piece by piece, for a picture that is
-// encoded while it is rendered. The OS calls are in file_writer_os.h's
-// implementations.
+// An output the process already holds (standard output, or on Linux any name
+// of one of its open descriptors: /dev/stdout, /dev/fd/N, /proc/self/fd/N)
+// is written through that descriptor, from where it stands and appending if
+// it appends: what it leads to is never replaced. On Linux every symbolic
+// link on the way is checked, not just the last. FileStream writes the same
+// way piece by piece, for a picture that is encoded while it is rendered. The
+// OS calls are in file_writer_os.h's implementations.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +22,16 @@
 
 #include "platform/error.h"
 
+namespace FileWriterOs {
+struct Target;
+}
+
 namespace Platform {
 
 // A file that could not be created or written. what() is the message the
 // dialogs show ("Cannot create file <path>", "Stream write error"); Reason()
-// is the system's word for why (for the command line).
+// is the system's word for why (for the command line). Both show a name's
+// control characters escaped (ShownInMessage), so that each is one line.
 class FileError : public PrismoraError {
  public:
   FileError(const std::string& message, std::string reason)
@@ -55,8 +64,8 @@ struct SaveResult {
 SaveResult TrySaveFile(const std::string& path, std::span<const uint8_t> bytes,
                        NewFileAccess access = NewFileAccess::Everyone);
 
-// The same, raising FileError "Cannot create file <path>" (the path as passed)
-// or "Stream write error".
+// The same, raising FileError "Cannot create file <path>" (the path as
+// passed, its control characters escaped) or "Stream write error".
 void SaveFile(const std::string& path, std::span<const uint8_t> bytes);
 void SaveFile(const std::string& path, std::string_view bytes);
 
@@ -75,6 +84,9 @@ void SaveFile(const std::string& path, std::string_view bytes);
 class FileStream {
  public:
   explicit FileStream(const std::string& path, NewFileAccess access = NewFileAccess::Everyone);
+  // The process's standard output ("-" on a command line), written in place.
+  struct StandardOutput {};
+  explicit FileStream(StandardOutput);
   ~FileStream();
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
@@ -82,7 +94,8 @@ class FileStream {
   // Saved while all is well; CannotCreate when the file could not be made.
   const SaveResult& Status() const { return status_; }
   bool Write(std::span<const uint8_t> bytes);
-  // A temporary file (not a device or FIFO) can be patched and started again.
+  // A temporary file (not a device, FIFO or held output) can be patched and
+  // started again.
   bool Rewritable() const;
   // Overwrites bytes written before, at offset; the next Write still appends.
   bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
@@ -93,6 +106,7 @@ class FileStream {
 
  private:
   struct Open;
+  void OpenTarget(const FileWriterOs::Target& target, NewFileAccess access);
   bool Fail(SaveResult::Status status);
   SaveResult status_;
   std::unique_ptr<Open> open_;  // null once committed or failed

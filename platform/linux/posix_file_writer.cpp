@@ -1,10 +1,14 @@
-// POSIX side of SaveFile: stat and the link rules, open(O_EXCL) of a hidden
-// temporary file beside the target, fchown / fchmod to keep the old file's
-// owner and mode, write (pwrite and ftruncate for a stream that patches or
-// starts again), fsync, rename(2) (atomic within one file system),
-// fsync of the folder; in-place writes to devices and FIFOs; the signal
-// handlers that remove the temporary file when the process is told to end.
+// POSIX side of SaveFile: the path walked link by link (posix_path_walk.h)
+// to the folder that holds the file, then, through that folder's descriptor,
+// openat(O_EXCL) of a hidden temporary file beside the target, fchown /
+// fchmod to keep the old file's owner and mode, write (pwrite and ftruncate
+// for a stream that patches or starts again), fsync, renameat (atomic within
+// one file system), fsync of the folder; in-place writes to devices and
+// FIFOs, and through a duplicate of a descriptor the process already holds;
+// the signal handlers that remove the temporary file when the process is
+// told to end.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +21,7 @@
 #include <ctime>
 
 #include "platform/file_writer_os.h"
+#include "platform/linux/posix_path_walk.h"
 
 namespace FileWriterOs {
 namespace {
@@ -24,12 +29,6 @@ namespace {
 std::atomic<unsigned> tempCounter{0};
 
 std::string ReasonOf(int error) { return std::strerror(error); }
-
-std::string FolderOf(const std::string& path) {
-  const size_t cut = path.rfind('/');
-  if (cut == std::string::npos) return ".";
-  return cut == 0 ? "/" : path.substr(0, cut);
-}
 
 // ---- Removing the temporary file on SIGINT, SIGTERM and SIGHUP --------------
 // Installed only while a temporary file exists. The handler removes the file,
@@ -39,14 +38,15 @@ std::string FolderOf(const std::string& path) {
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int kSignalCount = 3;
-char tempForSignals[PATH_MAX];
+char tempForSignals[NAME_MAX + 1];  // the name in its folder
+volatile sig_atomic_t tempFolderForSignals = -1;
 volatile sig_atomic_t tempArmed = 0;
 struct sigaction previousAction[kSignalCount];
 volatile sig_atomic_t handlerInstalled[kSignalCount];
 
 extern "C" void RemoveTempAndResignal(int sig) {
   const int savedErrno = errno;
-  if (tempArmed) unlink(tempForSignals);  // async-signal-safe, as are the calls below
+  if (tempArmed) unlinkat(tempFolderForSignals, tempForSignals, 0);  // async-signal-safe, as are the calls below
   for (int i = 0; i < kSignalCount; ++i) {
     if (kCleanupSignals[i] == sig && handlerInstalled[i]) {
       sigaction(sig, &previousAction[i], nullptr);
@@ -57,10 +57,11 @@ extern "C" void RemoveTempAndResignal(int sig) {
   raise(sig);  // delivered with the previous disposition once this handler returns
 }
 
-void ArmCleanup(const std::string& tempPath) {
+void ArmCleanup(int folder, const std::string& tempName) {
   tempArmed = 0;
-  if (tempPath.size() >= sizeof tempForSignals) return;
-  std::memcpy(tempForSignals, tempPath.c_str(), tempPath.size() + 1);
+  if (tempName.size() >= sizeof tempForSignals) return;
+  std::memcpy(tempForSignals, tempName.c_str(), tempName.size() + 1);
+  tempFolderForSignals = folder;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   tempArmed = 1;
   for (int i = 0; i < kSignalCount; ++i) {
@@ -89,43 +90,25 @@ void DisarmCleanup() {
 
 // ---- What is at the path ------------------------------------------------------
 
-// The rule of the kernel's protected_symlinks, applied whether or not the
-// system enables it: a link in a folder that everyone may write to and that
-// has the sticky bit (/tmp) is followed only when it belongs to us or to the
-// folder's owner. Otherwise anyone could plant a link there that makes us
-// replace a file of theirs choosing (as root: any file at all).
-bool LinksMayBeFollowed(const std::string& path) {
-  std::string current = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat link {};
-    if (lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
-    const std::string folder = FolderOf(current);
-    struct stat dir {};
-    if (stat(folder.c_str(), &dir) != 0) return false;
-    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
-    if (shared && link.st_uid != geteuid() && link.st_uid != dir.st_uid) return false;
-    char next[PATH_MAX];
-    const ssize_t n = readlink(current.c_str(), next, sizeof next - 1);
-    if (n <= 0) return false;
-    current = next[0] == '/' ? std::string(next, size_t(n)) : folder + "/" + std::string(next, size_t(n));
-  }
-  return false;
-}
-
 Target Refused(Target t, std::string reason) {
   t.kind = Target::Kind::Refused;
   t.reason = std::move(reason);
   return t;
 }
 
-Target InspectRegular(Target t, const struct stat& st) {
-  if (!LinksMayBeFollowed(t.path)) return Refused(t, "Symbolic link in a shared folder, owned by another user");
-  if (char* real = realpath(t.path.c_str(), nullptr)) {
-    t.path = real;
-    std::free(real);
-  }
+// A descriptor the process holds, if it is open for writing.
+Target HeldTarget(Target t, int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return Refused(t, ReasonOf(errno));
+  if ((flags & O_PATH) || (flags & O_ACCMODE) == O_RDONLY) return Refused(t, "Not open for writing");
+  t.kind = Target::Kind::Held;
+  t.held = fd;
+  return t;
+}
+
+Target InspectRegular(Target t, int folder, const struct stat& st) {
   // A file we could not open for writing is not ours to replace either.
-  if (faccessat(AT_FDCWD, t.path.c_str(), W_OK, AT_EACCESS) != 0) return Refused(t, ReasonOf(errno));
+  if (faccessat(folder, t.path.c_str(), W_OK, AT_EACCESS) != 0) return Refused(t, ReasonOf(errno));
   t.kind = Target::Kind::Regular;
   t.mode = st.st_mode & 07777;
   t.owner = st.st_uid;
@@ -181,10 +164,16 @@ class PipeSignalHeld {
   bool alreadyPending_ = false;
 };
 
+// A descriptor the process was given may be non-blocking (the flag belongs
+// to the open file, which other programs share): it is waited for.
 bool WriteLoop(int fd, const uint8_t* data, size_t n, std::string& reason) {
   while (n > 0) {
     const ssize_t written = write(fd, data, n);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd ready{fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
     if (written <= 0) {
       reason = written < 0 ? ReasonOf(errno) : "Nothing was written";
       return false;
@@ -199,17 +188,22 @@ bool WriteLoop(int fd, const uint8_t* data, size_t n, std::string& reason) {
 
 const char* const kSeparators = "/";
 
-Target Inspect(const std::string& path) {
+// The folder stays open in out.folder: the temporary file is made and renamed
+// there, whatever happens meanwhile to the names that led to it.
+Target Inspect(const std::string& path, Output& out) {
   Target t;
   t.path = path;
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
-    const int error = errno;
-    struct stat link {};
-    if (error == ENOENT && lstat(path.c_str(), &link) == 0) return Refused(t, "Symbolic link to a missing file");
-    if (error == ENOENT) return t;  // absent (a missing folder shows when the file is created)
-    return Refused(t, ReasonOf(error));
+  PathEnd end = WalkPath(path);
+  switch (end.kind) {
+    case PathEnd::Kind::Failed: return Refused(t, end.reason);
+    case PathEnd::Kind::Descriptor: return HeldTarget(t, end.descriptor);
+    case PathEnd::Kind::Missing:
+    case PathEnd::Kind::Present: break;
   }
+  out.folder = end.folder;
+  t.path = end.name;
+  if (end.kind == PathEnd::Kind::Missing) return t;  // absent
+  const struct stat& st = end.st;
   if (S_ISDIR(st.st_mode)) return Refused(t, ReasonOf(EISDIR));
   if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
     t.kind = Target::Kind::InPlace;
@@ -217,16 +211,24 @@ Target Inspect(const std::string& path) {
   }
   // A block device (a disk) or a socket is never what a picture is meant for.
   if (!S_ISREG(st.st_mode)) return Refused(t, "Not a regular file, character device or FIFO");
-  return InspectRegular(t, st);
+  return InspectRegular(t, end.folder, st);
 }
 
-bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly, Output& out) {
+Target StandardOutput() {
+  Target t;
+  t.path = "-";
+  return HeldTarget(t, STDOUT_FILENO);
+}
+
+// In the folder Inspect opened (the folder text is for platforms without one).
+bool CreateTemp(const std::string&, const Target& target, bool ownerOnly, Output& out) {
+  const int folder = static_cast<int>(out.folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name =
-        folder + ".prismora-" + std::to_string(getpid()) + "-" + std::to_string(tempCounter++) + ".tmp";
-    ArmCleanup(name);  // before the file exists, so that no moment is left uncovered
+    const std::string name = ".prismora-" + std::to_string(getpid()) + "-" + std::to_string(tempCounter++) + ".tmp";
+    ArmCleanup(folder, name);  // before the file exists, so that no moment is left uncovered
     // 0666 or 0600, less the umask, as any new file gets.
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          ownerOnly ? 0600 : 0666);
     if (fd >= 0) {
       out.tempPath = name;
       out.handle = fd;
@@ -247,7 +249,8 @@ bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly,
 // O_NONBLOCK: opening a FIFO that nobody reads fails at once (ENXIO) instead
 // of waiting; the writes themselves block as usual.
 bool OpenInPlace(const Target& target, Output& out) {
-  const int fd = open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = openat(static_cast<int>(out.folder), target.path.c_str(),
+                        O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     out.reason = errno == ENXIO ? "No process reads from it" : ReasonOf(errno);
     return false;
@@ -260,6 +263,19 @@ bool OpenInPlace(const Target& target, Output& out) {
   }
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  out.handle = fd;
+  return true;
+}
+
+// A duplicate shares the descriptor's position and its O_APPEND; closing it
+// at the end leaves the process's own open. Above 2, so that a closed
+// standard descriptor is not taken.
+bool OpenHeld(const Target& target, Output& out) {
+  const int fd = fcntl(static_cast<int>(target.held), F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    out.reason = ReasonOf(errno);
+    return false;
+  }
   out.handle = fd;
   return true;
 }
@@ -316,14 +332,16 @@ bool Finish(Output& out) {
 }
 
 bool Replace(Output& out, const std::string& target) {
-  if (rename(out.tempPath.c_str(), target.c_str()) != 0) {
+  const int folder = static_cast<int>(out.folder);
+  if (renameat(folder, out.tempPath.c_str(), folder, target.c_str()) != 0) {
     out.reason = ReasonOf(errno);
     return false;
   }
   out.tempPath.clear();
   DisarmCleanup();
   // Make the rename itself durable; a failure here loses nothing already done.
-  const int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // (The walk's descriptor is O_PATH, which cannot be flushed.)
+  const int dir = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)fsync(dir);
     close(dir);
@@ -334,9 +352,11 @@ bool Replace(Output& out, const std::string& target) {
 void Discard(Output& out) {
   if (out.handle >= 0) close(static_cast<int>(out.handle));
   out.handle = -1;
-  if (!out.tempPath.empty()) unlink(out.tempPath.c_str());
+  if (!out.tempPath.empty()) unlinkat(static_cast<int>(out.folder), out.tempPath.c_str(), 0);
   out.tempPath.clear();
   DisarmCleanup();
+  if (out.folder >= 0) close(static_cast<int>(out.folder));
+  out.folder = -1;
 }
 
 }  // namespace FileWriterOs

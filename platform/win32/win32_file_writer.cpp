@@ -3,7 +3,8 @@
 // stream that patches or starts again), FlushFileBuffers, then MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, which replaces the
 // target in one step and returns only once the move is on the disk. A device
-// (NUL, CON, COM1) or a pipe is written in place.
+// (NUL, CON, COM1) or a pipe is written in place, standard output through a
+// duplicate of its handle.
 #include <windows.h>
 
 #include <atomic>
@@ -45,7 +46,7 @@ DWORD TypeOfExisting(const std::string& path) {
 // "C:name" names a file in drive C's current folder, so ':' ends a folder too.
 const char* const kSeparators = "/\\:";
 
-Target Inspect(const std::string& path) {
+Target Inspect(const std::string& path, Output&) {
   Target t;
   t.path = path;
   const DWORD type = TypeOfExisting(path);
@@ -160,6 +161,34 @@ void Discard(Output& out) {
   out.handle = -1;
   if (!out.tempPath.empty()) DeleteFileA(out.tempPath.c_str());
   out.tempPath.clear();
+}
+
+// Standard output as the process was given it (a console, a file, a pipe).
+Target StandardOutput() {
+  Target t;
+  t.path = "-";
+  const HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+    t.kind = Target::Kind::Refused;
+    t.reason = "No standard output";
+    return t;
+  }
+  t.kind = Target::Kind::Held;
+  t.held = reinterpret_cast<intptr_t>(h);
+  return t;
+}
+
+// A duplicate shares the handle's file position; closing it leaves the
+// process's own open.
+bool OpenHeld(const Target& target, Output& out) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), AsHandle(target.held), GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    out.reason = ReasonOf(GetLastError());
+    return false;
+  }
+  out.handle = reinterpret_cast<intptr_t>(copy);
+  return true;
 }
 
 }  // namespace FileWriterOs

@@ -4,7 +4,8 @@
 # name's extension, exit codes 2 and 1 with the system's reason, that a
 # refused command writes nothing, that a device is written in place, that
 # every engine but the gpu writes the same bytes, and that the gpu engine is
-# refused cleanly without OpenGL.
+# refused cleanly without OpenGL; that "-" is standard output, and a name and
+# an engine with control characters are shown escaped.
 # Called as: cmake -DEXE=... -DEMULATOR=... -DWORK=... -P wallpaper_command_test.cmake
 
 file(REMOVE_RECURSE ${WORK})
@@ -105,6 +106,15 @@ if(NOT EMULATOR)
   endif()
 endif()
 
+# 4d. - is standard output on every platform: the picture there, no file "-".
+execute_process(COMMAND ${EMULATOR} ${EXE} --seed 5 --size 4x2 --output -
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_FILE ${WORK}/dash.bmp)
+file(SIZE ${WORK}/dash.bmp size)
+if(NOT rc EQUAL 0 OR NOT size EQUAL 78 OR EXISTS ${WORK}/-)
+  message(FATAL_ERROR "--output -: status ${rc}, ${size} bytes on standard output, expected 0 and 78")
+endif()
+expect_same(plain dash.bmp "--output - vs a file")
+
 # 5. A file that cannot be written: exit 1 with the writer's message, nothing left.
 run_wallpaper(r --seed 5 --size 8x8 --output no-such-folder/x.bmp)
 expect_exit(r 1 "missing folder")
@@ -113,6 +123,14 @@ if(NOT r_ERR MATCHES "Cannot create file no-such-folder/x.bmp: [A-Za-z]")  # the
 endif()
 run_wallpaper(r --seed 5 --size 8x8 --output "*.bmp")
 expect_exit(r 1 "wildcard name")
+# A name with a line break in it: still one line, the break shown as \n.
+run_wallpaper(r --seed 5 --size 8x8 --output "no\nsuch/x.bmp")
+expect_exit(r 1 "a name with a line break")
+string(REGEX MATCHALL "\n" lines "${r_ERR}")
+list(LENGTH lines count)
+if(NOT count EQUAL 1 OR NOT r_ERR MATCHES "^prismora-wallpaper: Cannot create file no\\\\nsuch/x.bmp: [A-Za-z]")
+  message(FATAL_ERROR "a name with a line break: ${r_ERR}")
+endif()
 file(GLOB left ${WORK}/*.tmp ${WORK}/.*.tmp ${WORK}/no-such-folder)
 if(left)
   message(FATAL_ERROR "left behind: ${left}")
@@ -170,6 +188,18 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env PRISMORA_ENGINE=fast ${EMULATOR}
   WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 2 OR NOT err MATCHES "PRISMORA_ENGINE: unknown engine 'fast'" OR EXISTS ${WORK}/bad.bmp)
   message(FATAL_ERROR "PRISMORA_ENGINE=fast: status ${rc}, message: ${err}")
+endif()
+# A name with a terminal's escape codes is shown escaped, and the list of
+# names is the whole list, gpu included.
+string(ASCII 27 escape)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "PRISMORA_ENGINE=${escape}[2Jred" ${EMULATOR} ${EXE} --size 9x7
+                        --output bad.bmp
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(REPLACE "\\" "/" shown "${err}")  # the escaping backslash, as a plain character to match
+string(STRIP "${shown}" shown)
+if(NOT rc EQUAL 2 OR err MATCHES "${escape}" OR EXISTS ${WORK}/bad.bmp OR NOT shown STREQUAL
+   "prismora-wallpaper: PRISMORA_ENGINE: unknown engine '/x1b[2Jred', expected one of auto, x87, sse2, avx2, avx512, gpu")
+  message(FATAL_ERROR "PRISMORA_ENGINE with escape codes: status ${rc}, message: ${err}")
 endif()
 
 # 9. The gpu engine: a picture of the right size where OpenGL is there;

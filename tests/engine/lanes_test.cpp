@@ -317,6 +317,9 @@ TEST(Engines, NamesAndChoices) {
   const std::string unknown = SelectEngineByName("avx3");
   EXPECT_NE(unknown.find("unknown engine 'avx3'"), std::string::npos) << unknown;
   EXPECT_EQ(SelectedEngine(), Engine::X87);  // a refused name changes nothing
+  // A terminal's escape codes are shown, not sent; a caller's own names are listed too.
+  EXPECT_EQ(SelectEngineByName("\x1b[2Javx", "gpu"),
+            "unknown engine '\\x1b[2Javx', expected one of auto, x87, sse2, avx2, avx512, gpu");
   for (Engine e : {Engine::Sse2, Engine::Avx2, Engine::Avx512}) {
     if (!EngineAvailable(e)) {
       EXPECT_NE(SelectEngineByName(EngineName(e)).find("cannot run"), std::string::npos);

@@ -140,6 +140,28 @@ TEST(FileWriterPosix, AnotherUsersLinkInAStickySharedFolderIsNotFollowed) {
   EXPECT_EQ(TestFiles::ReadAll(victim), Bytes("picture"));
 }
 
+// A file its user may not write is not replaced, though the folder would
+// allow it (root, who may write anything, tries it as another user).
+TEST(FileWriterPosix, AReadOnlyFileIsRefusedNotReplaced) {
+  TestFiles::ScratchFolder folder;
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0777), 0);
+  const std::string path = folder.File("kept.bmp");
+  TestFiles::WriteText(path, "kept");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (IsRoot() && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    const SaveResult result = TrySaveFile(path, Bytes("replaced"));
+    _exit(result.status == SaveResult::Status::CannotCreate && result.reason == std::strerror(EACCES) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(TestFiles::ReadAll(path), Bytes("kept"));
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
 TEST(FileWriterPosix, CharacterDevicesAreWrittenInPlaceNeverReplaced) {
   ASSERT_TRUE(TrySaveFile("/dev/null", Bytes(std::string(3000000, 'z'))).Saved());
   EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
@@ -241,8 +263,8 @@ struct ProgressHook {
   ~ProgressHook() { Platform::SetWriteProgressHookForTesting(nullptr); }
 };
 
-TEST(FileWriterPosix, SigtermOrSigintDuringAWriteRemoveTheTemporaryAndStillEndTheProcess) {
-  for (int sig : {SIGTERM, SIGINT}) {
+TEST(FileWriterPosix, SigtermSigintOrSighupDuringAWriteRemoveTheTemporaryAndStillEndTheProcess) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
     TestFiles::ScratchFolder folder;
     const std::string path = folder.File("big.bmp");
     TestFiles::WriteText(path, "old");

@@ -70,11 +70,25 @@ TEST(FileWriter, NamesAndFoldersThatCannotBeCreatedAreRefusedWithAReason) {
   };
   for (const std::string& path : bad) {
     const auto [message, reason] = ErrorOf(path, "data");
-    EXPECT_EQ(message, "Cannot create file " + path);
+    const std::string shown = path == folder.File("tab\t.bmp") ? folder.File("tab\\t.bmp") : path;
+    EXPECT_EQ(message, "Cannot create file " + shown);
     EXPECT_FALSE(reason.empty()) << path;
   }
   EXPECT_EQ(folder.EntryCount(), 2u);
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path() / "sub"));
+}
+
+// A name is shown with its control characters escaped: one error, one line,
+// and no commands for the terminal that shows it.
+TEST(FileWriter, ControlCharactersInANameAreEscapedInTheMessage) {
+  TestFiles::ScratchFolder folder;
+  const auto [message, reason] = ErrorOf(folder.File("no\nsuch\x1b[2J/x\x7f.bmp"), "data");
+  EXPECT_EQ(message, "Cannot create file " + folder.File("no\\nsuch\\x1b[2J/x\\x7f.bmp"));
+  EXPECT_EQ(reason.find('\n'), std::string::npos);
+  EXPECT_EQ(ShownInMessage("tab\there\r\x01 \xc2\x9b[31m"), "tab\\there\\r\\x01 \\xc2\\x9b[31m");
+  // Other UTF-8 (a continuation byte in 0x80..0x9f too) and backslashes stay.
+  EXPECT_EQ(ShownInMessage("C:\\Bilder\\\xc4\x9bkr\xc3\xa1n.bmp"), "C:\\Bilder\\\xc4\x9bkr\xc3\xa1n.bmp");
+  EXPECT_EQ(ShownInMessage(std::string("nul\0", 4)), "nul\\x00");
 }
 
 TEST(FileWriter, ReplacesWholeAndResolvesRelativeNamesAgainstTheCurrentFolder) {
