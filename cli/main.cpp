@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "cli/byte_output.h"
 #include "cli/state_json.h"
 #include "cli/terminal.h"
@@ -18,7 +19,6 @@
 #include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "gpu/gpu_wallpaper.h"
-#include "platform/error.h"
 #include "platform/file_writer.h"
 #include "prismora_version.h"
 

@@ -8,10 +8,10 @@
 #include <new>
 #include <utility>
 
+#include "base/error.h"
 #include "engine/gradient.h"
 #include "live/live_frame.h"
 #include "live/pattern_view.h"
-#include "platform/error.h"
 #include "settings/settings.h"
 #include "tools/Unit3.h"
 #include "tools/wallpaper_export.h"

@@ -15,7 +15,7 @@
 #include <random>
 #include <sstream>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_registry.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_store.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "settings/memory_registry.h"
 #include "tests/settings/scratch_store.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "tests/support/test_files.h"
 #include "tools/dib.h"
 
