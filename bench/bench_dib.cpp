@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
+#include "image/dib.h"
+#include "image/wallpaper_copy.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <new>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
 #include "tools/wallpaper_export.h"
 
 namespace {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "image/wallpaper_stream.h"
+
 namespace WallpaperCli {
 
 constexpr int32_t kMaxSide = 16384;
@@ -17,7 +19,8 @@ constexpr int32_t kMaxThreads = 256;
 // to the others' bytes, never the same; only when asked for by name.
 constexpr const char* kGpuEngine = "gpu";
 
-enum class ImageFormat { Bmp, Png };
+// The encoders' formats, named as the command's options name them.
+using Image::ImageFormat;
 
 struct WallpaperArgs {
   std::string output;

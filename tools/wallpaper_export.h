@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
 
 namespace WallpaperExport {
 

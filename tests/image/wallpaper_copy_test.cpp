@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/gradient.h"
-#include "tools/wallpaper_copy.h"
+#include "image/wallpaper_copy.h"
 
 namespace {
 

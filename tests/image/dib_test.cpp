@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "image/dib.h"
 #include "tests/support/test_files.h"
-#include "tools/dib.h"
 
 namespace {
 

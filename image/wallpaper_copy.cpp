@@ -1,7 +1,7 @@
 // Copy loop of the wallpaper export, kept literally: the x/y rules decide
 // which samples end up in column 0 and row 0, and the saved pictures depend
 // on them. The streamed rows follow the same rules, row by row.
-#include "tools/wallpaper_copy.h"
+#include "image/wallpaper_copy.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 // FileOutput: the file writer's stream, its failures raised as FileError.
-#include "cli/byte_output.h"
+#include "image/byte_output.h"
 
-namespace WallpaperCli {
+namespace Image {
 
 FileOutput::FileOutput(const std::string& path) : path_(path), stream_(path) { Check(stream_.Status().Saved()); }
 
@@ -17,4 +17,4 @@ void FileOutput::Restart() { Check(stream_.Restart()); }
 
 void FileOutput::Commit() { Check(stream_.Commit()); }
 
-}  // namespace WallpaperCli
+}  // namespace Image

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
 
 namespace DIB {
 
