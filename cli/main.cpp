@@ -58,7 +58,7 @@ void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
   }
   s.Algorithm = a.algorithm ? *a.algorithm : Gradient::Random(12) + 1;
   s.Speed = a.speed;
-  Gradient::InitPattern(s, 120, 90);
+  Gradient::InitPattern(s, Gradient::kGridColumns, Gradient::kGridRows);
   if (a.phases) {
     s.PhaseA = (*a.phases)[0];
     s.PhaseB = (*a.phases)[1];

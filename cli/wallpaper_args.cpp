@@ -49,8 +49,8 @@ bool ParseSize(std::string_view text, int32_t& w, int32_t& h) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) return false;
   int64_t width = 0, height = 0;
-  if (!Options::ParseWhole(text.substr(0, x), 1, kMaxSide, width) ||
-      !Options::ParseWhole(text.substr(x + 1), 1, kMaxSide, height))
+  if (!Options::ParseWhole(text.substr(0, x), 1, DIB::kMaxSide, width) ||
+      !Options::ParseWhole(text.substr(x + 1), 1, DIB::kMaxSide, height))
     return false;
   w = static_cast<int32_t>(width);
   h = static_cast<int32_t>(height);

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "image/wallpaper_copy.h"
 #include "image/wallpaper_stream.h"
 
 namespace WallpaperCli {
 
-constexpr int32_t kMaxSide = 16384;
 constexpr int32_t kMaxThreads = 256;
 // The engine that draws with the per-pixel view's shader on the GPU: close
 // to the others' bytes, never the same; only when asked for by name.

@@ -44,7 +44,7 @@ void SampleRowAs(const uint16_t* first, const uint16_t* second, const uint16_t* 
 }
 
 size_t SampleCount(int32_t W, int32_t H) {
-  if (W < 1 || H < 1 || W > SamplePlanes::kMaxSide || H > SamplePlanes::kMaxSide) throw std::bad_alloc();
+  if (W < 1 || H < 1 || W > kMaxSide || H > kMaxSide) throw std::bad_alloc();
   return (static_cast<size_t>(W) + 1) * (static_cast<size_t>(H) + 1);
 }
 
@@ -80,8 +80,8 @@ void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int t
                           ProgressFn progress, void* user) {
   image.SetBitCount(24);
   RenderIntoOwnPlanes(s, W, H, threads, image, progress, user);  // the planes go before the caller encodes
-  s.GridColumns = 120;
-  s.GridRows = 90;
+  s.GridColumns = Gradient::kGridColumns;
+  s.GridRows = Gradient::kGridRows;
 }
 
 }  // namespace DIB
