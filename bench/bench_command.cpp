@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_state.h"
 #include "engine/gradient.h"
 #include "tests/support/plain_formulas.h"
 
@@ -31,20 +32,9 @@ using Clock = std::chrono::steady_clock;
 
 std::map<int, double> referenceSeconds;  // by algorithm, from this run
 
-// The state that `prismora-wallpaper --algorithm N --seed 42` renders (its
-// order of set-up), so that the reference computes the command's picture.
-std::unique_ptr<Gradient::PatternState> CommandsState(int algorithm) {
-  auto s = std::make_unique<Gradient::PatternState>();
-  Gradient::SetRandomSeed(42);
-  s->Algorithm = algorithm;
-  s->Speed = 25;
-  Gradient::InitPattern(*s, 120, 90);
-  return s;
-}
-
 void BM_LongDoubleReference1600x1200(benchmark::State& state) {
   const int alg = int(state.range(0));
-  auto s = CommandsState(alg);
+  auto s = StartedState(alg, 42);  // the command's picture, for the reference to compute
   s->GridColumns = 1600;
   s->GridRows = 1200;
   std::vector<uint16_t> planes(size_t(3) * 1601 * 1201);

@@ -8,9 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_state.h"
 #include "engine/gradient.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
+#include "image/dib.h"
+#include "image/wallpaper_copy.h"
 
 namespace {
 
@@ -54,11 +55,7 @@ BENCHMARK(BM_CopySamples_1600x1200)->Unit(benchmark::kMillisecond);
 
 // One 4K wallpaper the whole-picture way on all cores, by algorithm.
 void BM_WholePicture_3840x2160(benchmark::State& state) {
-  auto pattern = std::make_unique<Gradient::PatternState>();
-  Gradient::SetRandomSeed(42);
-  pattern->Algorithm = static_cast<int32_t>(state.range(0));
-  pattern->Speed = 25;
-  Gradient::InitPattern(*pattern, 120, 90);
+  const auto pattern = StartedState(static_cast<int32_t>(state.range(0)), 42);
   const std::string path = ScratchFile("prismora-bench-4k.bmp");
   for (auto _ : state) {
     DIB::TDIB image;

@@ -9,8 +9,9 @@
 #include <memory>
 #include <new>
 
+#include "bench/bench_state.h"
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
 #include "tools/wallpaper_export.h"
 
 namespace {
@@ -41,11 +42,7 @@ void Uncounted(void* p) {
 constexpr int32_t kWidth = 2560, kHeight = 1440;
 
 void BM_DesktopExport_2560x1440(benchmark::State& state) {
-  auto pattern = std::make_unique<Gradient::PatternState>();
-  Gradient::SetRandomSeed(42);
-  pattern->Algorithm = static_cast<int32_t>(state.range(0));
-  pattern->Speed = 25;
-  Gradient::InitPattern(*pattern, 120, 90);
+  const auto pattern = StartedState(static_cast<int32_t>(state.range(0)), 42);
   double peakMB = 0;
   for (auto _ : state) {
     const long long before = liveBytes.load();

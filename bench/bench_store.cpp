@@ -14,14 +14,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Vars {
-  int32_t speed = 0, size = 0, algorithm = 0;
-  bool random = false;
-  std::string folder;
-  bool pixels = false;
-  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
-};
+using Settings::SettingsValues;
 
 fs::path ScratchStore() {
   const fs::path dir = fs::temp_directory_path() / "prismora-bench-store";
@@ -33,12 +26,12 @@ fs::path ScratchStore() {
 void BM_LoadSettings(benchmark::State& state) {
   const fs::path file = ScratchStore();
   Platform::LinuxRegistryFile store(file.string());
-  Vars first;
-  Settings::LoadSettings(store, 1024, "/home/someone", first.refs());  // the first run writes the file
+  SettingsValues first;
+  Settings::LoadSettings(store, 1024, "/home/someone", first.Variables());  // the first run writes the file
   for (auto _ : state) {
-    Vars v;
-    Settings::LoadSettings(store, 1024, "/home/someone", v.refs());
-    benchmark::DoNotOptimize(v.speed);
+    SettingsValues v;
+    Settings::LoadSettings(store, 1024, "/home/someone", v.Variables());
+    benchmark::DoNotOptimize(v.Speed);
   }
   fs::remove_all(file.parent_path());
 }
@@ -47,10 +40,10 @@ BENCHMARK(BM_LoadSettings)->Unit(benchmark::kMicrosecond);
 void BM_SaveSettings(benchmark::State& state) {
   const fs::path file = ScratchStore();
   Platform::LinuxRegistryFile store(file.string());
-  Vars v{25, 3, 7, true, "/home/someone"};
+  SettingsValues v{25, 3, 7, true, "/home/someone"};
   for (auto _ : state) {
-    ++v.speed;
-    Settings::SaveSettings(store, v.refs());
+    ++v.Speed;
+    Settings::SaveSettings(store, v.Variables());
   }
   fs::remove_all(file.parent_path());
 }

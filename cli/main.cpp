@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/byte_output.h"
+#include "base/error.h"
 #include "cli/state_json.h"
 #include "cli/terminal.h"
 #include "cli/wallpaper_args.h"
-#include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "gpu/gpu_wallpaper.h"
-#include "platform/error.h"
+#include "image/byte_output.h"
+#include "image/wallpaper_stream.h"
 #include "platform/file_writer.h"
 #include "prismora_version.h"
 
@@ -58,7 +58,7 @@ void PreparePattern(const WallpaperArgs& a, Gradient::PatternState& s) {
   }
   s.Algorithm = a.algorithm ? *a.algorithm : Gradient::Random(12) + 1;
   s.Speed = a.speed;
-  Gradient::InitPattern(s, 120, 90);
+  Gradient::InitPattern(s, Gradient::kGridColumns, Gradient::kGridRows);
   if (a.phases) {
     s.PhaseA = (*a.phases)[0];
     s.PhaseB = (*a.phases)[1];
@@ -114,7 +114,7 @@ Renderer OpenRenderer(const char* gpuBy, int32_t algorithm) {
 // Who renders the bands: the gpu if it is open, else the selected engine on
 // the requested threads; the picture's size is the grid (as the settings
 // window's export sets it).
-WallpaperCli::BandRenderer Bands(Gradient::PatternState& s, const WallpaperArgs& a, gpu::GpuWallpaper* gpu) {
+Image::BandRenderer Bands(Gradient::PatternState& s, const WallpaperArgs& a, gpu::GpuWallpaper* gpu) {
   s.GridColumns = a.width;
   s.GridRows = a.height;
   if (gpu) {
@@ -137,9 +137,9 @@ int Run(const WallpaperArgs& a, const char* gpuBy) {
     std::fflush(stdout);
   }
   // Made first: a file that cannot be made is reported before any render.
-  WallpaperCli::FileOutput out(a.output);
+  Image::FileOutput out(a.output);
   Progress progress;
-  WallpaperCli::StreamWallpaper(a.format, a.width, a.height, Bands(s, a, renderer.gpu.get()), out, &Progress::Report,
+  Image::StreamWallpaper(a.format, a.width, a.height, Bands(s, a, renderer.gpu.get()), out, &Progress::Report,
                                 &progress);
   progress.Finish();
   out.Commit();

@@ -1,15 +1,15 @@
-// Parser for the wallpaper command's options. Numbers are plain decimal
-// (std::from_chars: no blanks, no '+', no trailing text, locale-independent);
-// the floats must be finite.
+// The wallpaper command's options as a table (base/option_table.h), and what
+// the table cannot check alone: the output's name and format. Numbers are
+// plain decimal (std::from_chars: no blanks, no '+', no trailing text,
+// locale-independent); the floats must be finite.
 #include "cli/wallpaper_args.h"
 
 #include <charconv>
 #include <cmath>
-#include <functional>
-#include <map>
-#include <set>
+#include <cstdint>
 #include <string_view>
 
+#include "base/option_table.h"
 #include "engine/gradient.h"
 
 namespace WallpaperCli {
@@ -26,20 +26,8 @@ const char* const kUsage =
 
 namespace {
 
-template <class T>
-bool ParseInteger(std::string_view text, T& out) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, out);
-  return !text.empty() && ec == std::errc() && ptr == end;
-}
-
-template <class T>
-bool ParseInRange(std::string_view text, int64_t lo, int64_t hi, T& out) {
-  int64_t v = 0;
-  if (!ParseInteger(text, v) || v < lo || v > hi) return false;
-  out = static_cast<T>(v);
-  return true;
-}
+using Options::Shown;
+using Table = Options::Table<WallpaperArgs>;
 
 bool ParseFloat(std::string_view text, float& out) {
   const char* end = text.data() + text.size();
@@ -62,62 +50,52 @@ bool ParseFloatList(std::string_view text, std::array<float, N>& out) {
 bool ParseSize(std::string_view text, int32_t& w, int32_t& h) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) return false;
-  return ParseInRange(text.substr(0, x), 1, kMaxSide, w) && ParseInRange(text.substr(x + 1), 1, kMaxSide, h);
+  int64_t width = 0, height = 0;
+  if (!Options::ParseWhole(text.substr(0, x), 1, DIB::kMaxSide, width) ||
+      !Options::ParseWhole(text.substr(x + 1), 1, DIB::kMaxSide, height))
+    return false;
+  w = static_cast<int32_t>(width);
+  h = static_cast<int32_t>(height);
+  return true;
 }
 
-// Each option with a value: how to store it, and what a valid value looks like.
-struct ValueOption {
-  std::function<bool(std::string_view, WallpaperArgs&)> store;
-  const char* expected;
-};
+bool StoreEngine(std::string_view v, WallpaperArgs& a) {
+  Gradient::Engine unused;
+  a.engine.emplace(v);
+  return Gradient::ParseEngineName(v, unused) || v == kGpuEngine;
+}
 
-const std::map<std::string, ValueOption, std::less<>>& ValueOptions() {
-  static const std::map<std::string, ValueOption, std::less<>> options = {
-      {"--output", {[](std::string_view v, WallpaperArgs& a) { a.output = v; return !v.empty(); }, "a file name"}},
-      {"--algorithm",
-       {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, 1, 12, a.algorithm.emplace()); },
-        "a whole number from 1 to 12"}},
-      {"--size", {[](std::string_view v, WallpaperArgs& a) { return ParseSize(v, a.width, a.height); },
-                  "WxH with W and H from 1 to 16384"}},
-      {"--seed",
-       {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, 0, UINT32_MAX, a.seed.emplace()); },
-        "a whole number from 0 to 4294967295"}},
-      {"--speed",
-       {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, INT32_MIN, INT32_MAX, a.speed); },
-        "a 32-bit whole number"}},
-      {"--frames", {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, 0, INT32_MAX, a.frames); },
-                    "a whole number from 0 to 2147483647"}},
-      {"--phases", {[](std::string_view v, WallpaperArgs& a) { return ParseFloatList(v, a.phases.emplace()); },
-                    "three finite numbers A,B,C"}},
-      {"--offsets", {[](std::string_view v, WallpaperArgs& a) { return ParseFloatList(v, a.offsets.emplace()); },
-                     "two finite numbers X,Y"}},
-      {"--threads",
-       {[](std::string_view v, WallpaperArgs& a) { return ParseInRange(v, 1, kMaxThreads, a.threads); },
-        "a whole number from 1 to 256"}},
-      {"--engine",
-       {[](std::string_view v, WallpaperArgs& a) {
-          Gradient::Engine unused;
-          a.engine.emplace(v);
-          return Gradient::ParseEngineName(v, unused) || v == kGpuEngine;
-        },
-        "one of auto, x87, sse2, avx2, avx512, gpu"}},
-  };
-  return options;
+// Every option at most once (--help and --version only print, and may
+// repeat); an argument that begins with "--" is never a value.
+const Table& WallpaperOptions() {
+  static const Table table(
+      {.unknownWord = "argument", .eachOnce = true, .valueMayBeginWithDashes = false},
+      {
+          Table::Flag({"--help", "-h"}, &WallpaperArgs::help).MayRepeat(),
+          Table::Flag({"--version"}, &WallpaperArgs::version).MayRepeat(),
+          Table::Flag({"--print-state"}, &WallpaperArgs::printState),
+          Table::Value({"--output"}, "a file name",
+                       [](std::string_view v, WallpaperArgs& a) { a.output = v; return !v.empty(); }),
+          Table::Whole({"--algorithm"}, 1, 12, &WallpaperArgs::algorithm, "a whole number from 1 to 12"),
+          Table::Value({"--size"}, "WxH with W and H from 1 to 16384",
+                       [](std::string_view v, WallpaperArgs& a) { return ParseSize(v, a.width, a.height); }),
+          Table::Whole({"--seed"}, 0, UINT32_MAX, &WallpaperArgs::seed, "a whole number from 0 to 4294967295"),
+          Table::Whole({"--speed"}, INT32_MIN, INT32_MAX, &WallpaperArgs::speed, "a 32-bit whole number"),
+          Table::Whole({"--frames"}, 0, INT32_MAX, &WallpaperArgs::frames, "a whole number from 0 to 2147483647"),
+          Table::Value({"--phases"}, "three finite numbers A,B,C",
+                       [](std::string_view v, WallpaperArgs& a) { return ParseFloatList(v, a.phases.emplace()); }),
+          Table::Value({"--offsets"}, "two finite numbers X,Y",
+                       [](std::string_view v, WallpaperArgs& a) { return ParseFloatList(v, a.offsets.emplace()); }),
+          Table::Whole({"--threads"}, 1, kMaxThreads, &WallpaperArgs::threads, "a whole number from 1 to 256"),
+          Table::Value({"--engine"}, "one of auto, x87, sse2, avx2, avx512, gpu", StoreEngine),
+      });
+  return table;
 }
 
 ParseResult Fail(const std::string& message) {
   ParseResult r;
   r.error = message;
   return r;
-}
-
-// Keeps a hostile argument from flooding the one-line message.
-std::string Shown(std::string_view text) {
-  std::string s(text.substr(0, 64));
-  for (char& ch : s) {
-    if (static_cast<unsigned char>(ch) < 32) ch = '?';
-  }
-  return text.size() > 64 ? s + "..." : s;
 }
 
 // From the last dot of the last path component ('/' or, for Windows names,
@@ -142,37 +120,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view lower) {
 
 ParseResult ParseWallpaperArgs(const std::vector<std::string>& args) {
   ParseResult result;
-  std::set<std::string, std::less<>> seen;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const size_t eq = arg.find('=');
-    const std::string_view name = arg.substr(0, eq);
-    if (arg == "--help" || arg == "-h") {
-      result.args.help = true;
-      continue;
-    }
-    if (arg == "--version") {
-      result.args.version = true;
-      continue;
-    }
-    if (!seen.insert(std::string(name)).second) return Fail(std::string(name) + ": given more than once");
-    if (arg == "--print-state") {
-      result.args.printState = true;
-      continue;
-    }
-    const auto option = ValueOptions().find(name);
-    if (option == ValueOptions().end()) return Fail("unknown argument '" + Shown(arg) + "'");
-    std::string_view value;
-    if (eq != std::string_view::npos) {
-      value = arg.substr(eq + 1);
-    } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-      value = args[++i];
-    } else {
-      return Fail(std::string(name) + ": missing value, expected " + option->second.expected);
-    }
-    if (!option->second.store(value, result.args))
-      return Fail(std::string(name) + ": expected " + option->second.expected + ", got '" + Shown(value) + "'");
-  }
+  if (const std::string error = WallpaperOptions().Read(args, result.args); !error.empty()) return Fail(error);
   if (result.args.help || result.args.version) {
     result.ok = true;
     return result;

@@ -9,15 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "image/wallpaper_copy.h"
+#include "image/wallpaper_stream.h"
+
 namespace WallpaperCli {
 
-constexpr int32_t kMaxSide = 16384;
 constexpr int32_t kMaxThreads = 256;
 // The engine that draws with the per-pixel view's shader on the GPU: close
 // to the others' bytes, never the same; only when asked for by name.
 constexpr const char* kGpuEngine = "gpu";
 
-enum class ImageFormat { Bmp, Png };
+// The encoders' formats, named as the command's options name them.
+using Image::ImageFormat;
 
 struct WallpaperArgs {
   std::string output;

@@ -6,7 +6,7 @@
 
 #include "engine/lane_engine.h"
 #include "engine/x87.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace Gradient {
 

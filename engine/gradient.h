@@ -42,6 +42,12 @@ struct PatternState {
 // The one process-wide instance that the hosts drive.
 extern PatternState Pattern;
 
+// The designed grid of 120 x 90 cells: the live pattern's, in every window,
+// and the divisors of the wallpaper the settings window saves (and the
+// wallpaper command renders) for a pattern.
+constexpr int32_t kGridColumns = 120;
+constexpr int32_t kGridRows = 90;
+
 // ---- The process-wide generator (32-bit linear congruential) ----
 void SetRandomSeed(uint32_t seed);
 uint32_t RandomSeed();

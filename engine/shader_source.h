@@ -19,7 +19,7 @@ namespace Gradient {
 //   Origin (vec2)           what is subtracted from a fragment's window
 //                           position to give its sample column and row
 // Sample column 0 is drawn as column GridColumns, as the export's copy shows
-// it in a picture (tools/wallpaper_copy.h).
+// it in a picture (image/wallpaper_copy.h).
 std::string PatternFragmentShader(int32_t algorithm);
 
 // The vertex shader: the quad's corners, given in clip coordinates, as they are.

@@ -33,8 +33,6 @@ ui::FormDesign Form1Design() {
 }
 
 constexpr int kFrameIntervalMs = 10;
-constexpr int kGridColumns = 120;
-constexpr int kGridRows = 90;
 
 }  // namespace
 
@@ -64,7 +62,7 @@ void TForm1::FormCreate() {
   // The screen's size, or with several monitors the desktop that holds them.
   layout_ = LayOutSaver(ui::Desktop());
   SetBounds(layout_.window);
-  Gradient::InitPattern(Gradient::Pattern, kGridColumns, kGridRows);
+  Gradient::InitPattern(Gradient::Pattern, Gradient::kGridColumns, Gradient::kGridRows);
   pacing_ = live::FramePacing(ui::Now());  // the pattern's clock starts with it
   StartCursor = ui::CursorPos();
   ui::SetScreenSaverRunning(true);

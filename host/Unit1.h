@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "host/saver_input.h"
 #include "host/saver_layout.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
@@ -19,9 +20,6 @@
 
 // The cursor position from which mouse movement is measured (screen pixels).
 extern ui::Point StartCursor;
-
-// Movement of more than this many pixels along either axis ends the saver.
-constexpr int kMouseTolerance = 15;
 
 class TForm1 : public ui::Form {
  public:

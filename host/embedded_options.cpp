@@ -1,10 +1,12 @@
-// Parser for the long options. Numbers are plain decimal (std::from_chars: no
+// The long options as a table (base/option_table.h), what the table cannot
+// check alone (the modes that exclude each other), and the X window ids as
+// the daemons write them. Numbers are plain decimal (std::from_chars: no
 // blanks, no sign other than a leading "-", no trailing text).
 #include "host/embedded_options.h"
 
 #include <charconv>
-#include <functional>
-#include <map>
+
+#include "base/option_table.h"
 
 const char* const kPrismoraUsage =
     "usage: prismora [/s | /c | /p WINDOW | /a WINDOW]\n"
@@ -47,43 +49,7 @@ const char* const kPrismoraUsage =
 
 namespace {
 
-bool ParseInRange(std::string_view text, int64_t lo, int64_t hi, int32_t& out) {
-  int64_t v = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
-  out = static_cast<int32_t>(v);
-  return true;
-}
-
-// Keeps a hostile argument from flooding the one-line message.
-std::string Shown(std::string_view text) {
-  std::string s(text.substr(0, 64));
-  for (char& ch : s)
-    if (static_cast<unsigned char>(ch) < 32) ch = '?';
-  return text.size() > 64 ? s + "..." : s;
-}
-
-// The options without a value, as what they set.
-const std::map<std::string, std::function<void(EmbeddedOptions&)>, std::less<>>& Flags() {
-  static const std::map<std::string, std::function<void(EmbeddedOptions&)>, std::less<>> flags = {
-      {"--help", [](EmbeddedOptions& o) { o.help = true; }},
-      {"-h", [](EmbeddedOptions& o) { o.help = true; }},
-      {"--version", [](EmbeddedOptions& o) { o.version = true; }},
-      {"--root", [](EmbeddedOptions& o) { o.root = true; }},
-      {"-root", [](EmbeddedOptions& o) { o.root = true; }},
-      {"--random", [](EmbeddedOptions& o) { o.random = true; }},
-      {"--no-random", [](EmbeddedOptions& o) { o.random = false; }},
-      {"--pixels", [](EmbeddedOptions& o) { o.pixels = true; }},
-      {"--mesh", [](EmbeddedOptions& o) { o.pixels = false; }},
-  };
-  return flags;
-}
-
-struct ValueOption {
-  std::function<bool(std::string_view, EmbeddedOptions&)> store;
-  const char* expected;
-};
+using Table = Options::Table<EmbeddedOptions>;
 
 bool StoreWindowId(std::string_view v, EmbeddedOptions& o) {
   o.windowId = ParseWindowId(v);
@@ -105,25 +71,28 @@ bool StoreOutput(std::string_view v, EmbeddedOptions& o) {
   return true;
 }
 
-const std::map<std::string, ValueOption, std::less<>>& ValueOptions() {
-  static const std::map<std::string, ValueOption, std::less<>> options = {
-      {"--window-id", {StoreWindowId, "an X window id (decimal or 0x hex)"}},
-      {"-window-id", {StoreWindowId, "an X window id (decimal or 0x hex)"}},
-      {"--layer", {StoreLayer, "background, bottom, top or overlay"}},
-      {"--output", {StoreOutput, "an output's name (up to 256 characters, no control characters)"}},
-      {"--speed",
-       {[](std::string_view v, EmbeddedOptions& o) { return ParseInRange(v, 0, kMaxSpeedOption, o.speed.emplace()); },
-        "a whole number from 0 to 50"}},
-      {"--algorithm",
-       {[](std::string_view v, EmbeddedOptions& o) { return ParseInRange(v, 1, 12, o.algorithm.emplace()); },
-        "a whole number from 1 to 12"}},
-      {"--delay",
-       {[](std::string_view v, EmbeddedOptions& o) {
-          return ParseInRange(v, 0, kMaxDelayMicroseconds, o.delayMicroseconds);
-        },
-        "microseconds from 0 to 1000000"}},
-  };
-  return options;
+// Any option any number of times, a later value replacing an earlier one;
+// the value is always the next argument, whatever it looks like.
+const Table& LongOptions() {
+  static const Table table(
+      {.unknownWord = "option", .eachOnce = false, .valueMayBeginWithDashes = true},
+      {
+          Table::Flag({"--help", "-h"}, &EmbeddedOptions::help),
+          Table::Flag({"--version"}, &EmbeddedOptions::version),
+          Table::Flag({"--root", "-root"}, &EmbeddedOptions::root),
+          Table::Flag({"--random"}, &EmbeddedOptions::random, true),
+          Table::Flag({"--no-random"}, &EmbeddedOptions::random, false),
+          Table::Flag({"--pixels"}, &EmbeddedOptions::pixels, true),
+          Table::Flag({"--mesh"}, &EmbeddedOptions::pixels, false),
+          Table::Value({"--window-id", "-window-id"}, "an X window id (decimal or 0x hex)", StoreWindowId),
+          Table::Value({"--layer"}, "background, bottom, top or overlay", StoreLayer),
+          Table::Value({"--output"}, "an output's name (up to 256 characters, no control characters)", StoreOutput),
+          Table::Whole({"--speed"}, 0, kMaxSpeedOption, &EmbeddedOptions::speed, "a whole number from 0 to 50"),
+          Table::Whole({"--algorithm"}, 1, 12, &EmbeddedOptions::algorithm, "a whole number from 1 to 12"),
+          Table::Whole({"--delay"}, 0, kMaxDelayMicroseconds, &EmbeddedOptions::delayMicroseconds,
+                       "microseconds from 0 to 1000000"),
+      });
+  return table;
 }
 
 OptionsParse Fail(const std::string& message) {
@@ -143,26 +112,7 @@ bool IsOptionLine(int argc, const char* const* argv) {
 OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args) {
   OptionsParse result;
   EmbeddedOptions& o = result.options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const size_t eq = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string_view::npos;
-    const std::string_view name = arg.substr(0, eq);
-    if (const auto flag = Flags().find(arg); flag != Flags().end()) {
-      flag->second(o);
-      continue;
-    }
-    const auto option = ValueOptions().find(name);
-    if (option == ValueOptions().end()) return Fail("unknown option '" + Shown(arg) + "'");
-    std::string_view value;
-    if (eq != std::string_view::npos)
-      value = arg.substr(eq + 1);
-    else if (i + 1 < args.size())
-      value = args[++i];
-    else
-      return Fail(std::string(name) + ": missing value, expected " + option->second.expected);
-    if (!option->second.store(value, o))
-      return Fail(std::string(name) + ": expected " + option->second.expected + ", got '" + Shown(value) + "'");
-  }
+  if (const std::string error = LongOptions().Read(args, o); !error.empty()) return Fail(error);
   // An algorithm asked for is the one drawn, unless a random one is asked for too.
   if (o.algorithm && !o.random) o.random = false;
   if (o.help || o.version) {
@@ -208,7 +158,7 @@ bool ResolveTargetWindow(const EmbeddedOptions& options, const char* environment
   if (!environment || !*environment) return true;  // the root window
   const std::optional<uint32_t> id = ParseWindowId(environment);
   if (!id) {
-    error = "XSCREENSAVER_WINDOW holds no window id: '" + Shown(environment) + "'";
+    error = "XSCREENSAVER_WINDOW holds no window id: '" + Options::Shown(environment) + "'";
     return false;
   }
   window = *id;

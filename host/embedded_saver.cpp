@@ -13,16 +13,13 @@ namespace embedded {
 PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOptions& options, std::string& warning) {
   // The load gives a value that cannot be read, and a store with nothing in
   // it, the first-run values.
-  int32_t speed = 0, sizeChoice = 0, algorithm = 0;
-  bool random = false, pixels = false;
-  std::string folder;
+  Settings::SettingsValues stored;
   try {
-    Settings::LoadSettings(store, 0, std::string(), {speed, sizeChoice, algorithm, random, folder, pixels},
-                           Settings::FirstRun::InMemory);
+    Settings::LoadSettings(store, 0, std::string(), stored.Variables(), Settings::FirstRun::InMemory);
   } catch (const std::exception& e) {
     warning = e.what();
   }
-  PatternChoice c{speed, algorithm, random, pixels};
+  PatternChoice c{stored.Speed, stored.Algorithm, stored.RandomAlgorithm, stored.PixelView};
   if (options.speed) c.speed = *options.speed;
   if (options.pixels) c.pixels = *options.pixels;
   if (options.algorithm) c.algorithm = *options.algorithm;
@@ -42,7 +39,7 @@ void InitPicture(Gradient::PatternState& s, const PatternChoice& choice) {
   live::UsePatternView(choice.pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
   s.Speed = choice.speed;
   s.Algorithm = choice.random ? Gradient::Random(12) + 1 : choice.algorithm;
-  Gradient::InitPattern(s, kGridColumns, kGridRows);
+  Gradient::InitPattern(s, Gradient::kGridColumns, Gradient::kGridRows);
 }
 
 EmbeddedSaver::EmbeddedSaver(int32_t delayMicroseconds)

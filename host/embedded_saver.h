@@ -21,9 +21,6 @@
 
 namespace embedded {
 
-constexpr int kGridColumns = 120;
-constexpr int kGridRows = 90;
-
 struct PatternChoice {
   int32_t speed = 0;
   int32_t algorithm = 0;

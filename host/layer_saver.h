@@ -18,6 +18,7 @@
 
 #include "engine/gradient.h"
 #include "host/embedded_saver.h"
+#include "host/saver_input.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
 #include "platform/layer_window.h"
@@ -29,7 +30,7 @@ namespace layered {
 // along either axis ends the saver.
 class PointerTravel {
  public:
-  explicit PointerTravel(double tolerance = 15.0) : tolerance_(tolerance) {}
+  explicit PointerTravel(double tolerance = kMouseTolerance) : tolerance_(tolerance) {}
   // True when this position is too far from the first one.
   bool TooFar(double x, double y);
 

@@ -1,18 +1,26 @@
 // The program: floating-point set-up, the switch, the application title, and
-// one mode per process.
+// one mode per process: a switch's mode from here, the long options' through
+// option_line.cpp.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <exception>
+#include <string>
 
 #include "engine/gradient.h"
 #include "host/embedded_options.h"
 #include "host/modes.h"
+#include "host/option_line.h"
 #include "host/startup.h"
 #include "platform/gl_window.h"
 #include "platform/password_hooks.h"
 
 namespace {
+
+// The saver on Wayland's layers, or its X11 form where they cannot be had.
+int RunSaverOnWaylandOrX11() {
+  const LayerEnd end = RunSaverOnLayers();
+  return end.runX11Form ? RunSaver() : end.status;
+}
 
 int RunMode(const StartupPlan& plan) {
   switch (plan.mode) {

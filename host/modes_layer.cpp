@@ -1,7 +1,8 @@
 // The modes on a Wayland compositor's layer shell: --layer (the animated
 // wallpaper, a locker's background) and the saver (/s, no argument) where
-// WAYLAND_DISPLAY names a compositor that has the layer shell. Either falls
-// back to its X11 form when there is no such compositor and DISPLAY is set.
+// WAYLAND_DISPLAY names a compositor that has the layer shell. Either hands
+// over to its X11 form, which the caller runs, when there is no such
+// compositor and DISPLAY is set.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,42 +29,35 @@ embedded::PatternChoice StoredChoice(const EmbeddedOptions& options) {
   return choice;
 }
 
-// Opens the layers and runs them; or the X11 form (`x11`) or a failure.
-template <typename X11Mode>
-int RunOnLayers(const ui::LayerRequest& request, const EmbeddedOptions& options, X11Mode x11) {
+// Opens the layers and runs them; or hands over to the X11 form, or fails.
+LayerEnd RunOnLayers(const ui::LayerRequest& request, const EmbeddedOptions& options) {
   layered::LayerSaver saver(StoredChoice(options), options.delayMicroseconds, ui::ProcessId());
   const ui::LayerResult r = saver.Open(request);
   const layered::OpenOutcome next =
       layered::AfterOpen(r, std::getenv("WAYLAND_DISPLAY"), HaveX11(), saver.Window().OutputNames(), request.output);
   switch (next.action) {
-    case layered::OpenOutcome::RunLayers: saver.Run(); return 0;
-    case layered::OpenOutcome::UseX11: saver.Window().Release(); return x11();
+    case layered::OpenOutcome::RunLayers: saver.Run(); return {};
+    case layered::OpenOutcome::UseX11: saver.Window().Release(); return {.runX11Form = true};
     case layered::OpenOutcome::Fail: break;
   }
   std::fprintf(stderr, "prismora: %s\n", next.message.c_str());
-  return next.status;
+  return {.status = next.status};
 }
 
 }  // namespace
 
-int RunLayerMode(const EmbeddedOptions& options) {
+LayerEnd RunLayerMode(const EmbeddedOptions& options) {
   ui::LayerRequest request;
   request.layer = *options.layer;
   request.output = options.output;
-  return RunOnLayers(request, options, [&] {
-    // The X11 desktop's own background: the root window.
-    EmbeddedOptions root = options;
-    root.layer.reset();
-    root.root = true;
-    return RunEmbedded(root, nullptr);
-  });
+  return RunOnLayers(request, options);
 }
 
-int RunSaverOnWaylandOrX11() {
+LayerEnd RunSaverOnLayers() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (!wayland || !*wayland) return RunSaver();
+  if (!wayland || !*wayland) return {.runX11Form = true};
   ui::LayerRequest request;
   request.layer = ui::Layer::Overlay;
   request.takesInput = true;
-  return RunOnLayers(request, EmbeddedOptions{}, [] { return RunSaver(); });
+  return RunOnLayers(request, EmbeddedOptions{});
 }

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace FileWriterOs {
 struct Target;

@@ -4,15 +4,12 @@
 // nothing. Implemented per platform (platform/win32, platform/linux).
 #pragma once
 
-#include <cstdint>
-
-// HWND on Windows, an X window id on Linux; 0 for none.
-using NativeWindowHandle = std::uintptr_t;
+#include "platform/native_handle.h"
 
 // True when the saver may end (no password set, no service, or the user
 // entered the password in the system's dialog owned by `owner`).
-bool CheckSaverPassword(NativeWindowHandle owner);
+bool CheckSaverPassword(ui::NativeHandle owner);
 
 // Opens the system's dialog for changing the screen-saver password and
 // returns when it is closed, at once when the service is missing.
-void ChangeSaverPassword(NativeWindowHandle owner);
+void ChangeSaverPassword(ui::NativeHandle owner);

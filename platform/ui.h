@@ -14,10 +14,9 @@
 #include <string>
 #include <vector>
 
-namespace ui {
+#include "platform/native_handle.h"
 
-// HWND on Windows, the X window id on Linux, a counter in the headless layer.
-using NativeHandle = std::uintptr_t;
+namespace ui {
 
 struct Rect {
   int left = 0, top = 0, width = 0, height = 0;

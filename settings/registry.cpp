@@ -2,7 +2,7 @@
 // backend (see registry.h).
 #include "settings/registry.h"
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace Settings {
 namespace {

@@ -39,6 +39,22 @@ struct SettingsVariables {
 };
 SettingsVariables ProcessSettings();
 
+// The six values in variables of the caller's own, for whoever must leave the
+// process-wide ones alone: a mode that only reads the store, the tests, the
+// benchmarks. Zero, as at process start, until loaded.
+struct SettingsValues {
+  int32_t Speed = 0;
+  int32_t WallpaperSizeChoice = 0;
+  int32_t Algorithm = 0;
+  bool RandomAlgorithm = false;
+  std::string WallpaperFolder;
+  bool PixelView = false;
+
+  SettingsVariables Variables() {
+    return {Speed, WallpaperSizeChoice, Algorithm, RandomAlgorithm, WallpaperFolder, PixelView};
+  }
+};
+
 // What a first run does with its defaults: store them (the saver and the
 // settings window), or only use them (modes that must never write the store,
 // such as a hack that a screen-saver daemon runs).

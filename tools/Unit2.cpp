@@ -8,10 +8,10 @@
 #include <new>
 #include <utility>
 
+#include "base/error.h"
 #include "engine/gradient.h"
 #include "live/live_frame.h"
 #include "live/pattern_view.h"
-#include "platform/error.h"
 #include "settings/settings.h"
 #include "tools/Unit3.h"
 #include "tools/wallpaper_export.h"
@@ -104,7 +104,7 @@ void TForm2::FormCreate() {
   Gradient::SeedRandomFromClock();
   ApplySettingsToControls();
   SetOuterSize(520, 515);
-  Gradient::InitPattern(Gradient::Pattern, kPreviewColumns, kPreviewRows);
+  Gradient::InitPattern(Gradient::Pattern, Gradient::kGridColumns, Gradient::kGridRows);
   SetUpWallpaperSize();
   WallpaperImage = DIB::TDIB::Create();
   WallpaperImage->SetBitCount(24);
@@ -140,8 +140,8 @@ void TForm2::SetUpWallpaperSize() {
   DesktopMarker = MarkerFor(ui::ScreenWidth(), WallpaperWidth);
   StaticText3.SetText("Algorithm " + std::to_string(Gradient::Pattern.Algorithm));
   ShowSizeCaption();
-  WallpaperWidth = std::min(WallpaperWidth, kMaxSide);
-  WallpaperHeight = std::min(WallpaperHeight, kMaxSide);
+  WallpaperWidth = std::min(WallpaperWidth, DIB::kMaxSide);
+  WallpaperHeight = std::min(WallpaperHeight, DIB::kMaxSide);
 }
 
 void TForm2::ShowSizeCaption() { StaticText7.SetText(SizeCaption(WallpaperWidth, WallpaperHeight, DesktopMarker)); }
@@ -221,8 +221,8 @@ void TForm2::Button2Click() {
     throw;
   }
   OpenSaveDialog();
-  Gradient::Pattern.GridColumns = kPreviewColumns;
-  Gradient::Pattern.GridRows = kPreviewRows;
+  Gradient::Pattern.GridColumns = Gradient::kGridColumns;
+  Gradient::Pattern.GridRows = Gradient::kGridRows;
   // A dialog that failed to open (its error has been shown) cannot restart
   // the preview; the grid is the preview's again, so restart it here.
   if (!saveDialog_->Visible()) Timer.SetEnabled(true);

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "tools/wallpaper_copy.h"
+#include "image/wallpaper_copy.h"
 
 namespace WallpaperExport {
 

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
+#include "image/wallpaper_copy.h"
 
 namespace WallpaperExport {
 
@@ -30,11 +31,6 @@ constexpr const char* kDesktopMarker = "-Your Desktop";
 // of the table. A larger picture (the desktop's size) gets planes of its own.
 constexpr int32_t kStaticPlanesWidth = Gradient::kWallpaperColumns - 1;
 constexpr int32_t kStaticPlanesHeight = Gradient::kWallpaperRows - 1;
-// The export's largest picture, per side: the wallpaper command's limit.
-constexpr int32_t kMaxSide = 16384;
-// The settings window's live grid.
-constexpr int32_t kPreviewColumns = 120;
-constexpr int32_t kPreviewRows = 90;
 
 // The size for track bar position 1..6 (640 x 480 ... 1600 x 1200); any other
 // position returns false and leaves width and height as they were.

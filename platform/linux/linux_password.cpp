@@ -3,6 +3,6 @@
 // session is the desktop's job, not the saver's.
 #include "platform/password_hooks.h"
 
-bool CheckSaverPassword(NativeWindowHandle /*owner*/) { return true; }
+bool CheckSaverPassword(ui::NativeHandle /*owner*/) { return true; }
 
-void ChangeSaverPassword(NativeWindowHandle /*owner*/) {}
+void ChangeSaverPassword(ui::NativeHandle /*owner*/) {}

@@ -22,7 +22,7 @@ Fn LookUp(HMODULE lib, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(lib, name)));
 }
 
-HWND AsWindow(NativeWindowHandle owner) { return reinterpret_cast<HWND>(owner); }
+HWND AsWindow(ui::NativeHandle owner) { return reinterpret_cast<HWND>(owner); }
 
 // The service's verdict; the cursor is shown for its dialog and hidden again.
 bool AskPasswordService(HWND owner) {
@@ -38,7 +38,7 @@ bool AskPasswordService(HWND owner) {
 
 }  // namespace
 
-bool CheckSaverPassword(NativeWindowHandle owner) {
+bool CheckSaverPassword(ui::NativeHandle owner) {
   HKEY desktop = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &desktop) !=
       ERROR_SUCCESS)
@@ -55,7 +55,7 @@ bool CheckSaverPassword(NativeWindowHandle owner) {
   return mayEnd;
 }
 
-void ChangeSaverPassword(NativeWindowHandle owner) {
+void ChangeSaverPassword(ui::NativeHandle owner) {
   const HMODULE lib = LoadLibraryA("MPR.DLL");
   if (!Loaded(lib)) return;
   if (const auto change = LookUp<PwdChangePasswordFn>(lib, "PwdChangePasswordA"))

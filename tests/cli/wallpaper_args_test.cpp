@@ -126,6 +126,23 @@ TEST(WallpaperArgs, HostileInputIsRefusedNamingTheArgument) {
   }
 }
 
+// The words of each kind of fault, as scripts may have come to read them.
+TEST(WallpaperArgs, EachKindOfFaultInItsOwnWords) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--output", "a", "--bogus"}, "unknown argument '--bogus'"},
+      {{"--output", "a", "--help=1"}, "unknown argument '--help=1'"},
+      {{"--output", "a", "--seed", "1", "--seed=2"}, "--seed: given more than once"},
+      {{"--output=a", "--output", "b"}, "--output: given more than once"},
+      {{"--output", "--seed", "1"}, "--output: missing value, expected a file name"},
+      {{"--output", "a", "--threads", "0"}, "--threads: expected a whole number from 1 to 256, got '0'"},
+      {{"--output", "a", "--size=8"}, "--size: expected WxH with W and H from 1 to 16384, got '8'"},
+      {{"--size", "8x8"}, "--output: missing, expected a file name"},
+  };
+  for (const auto& [args, error] : cases) EXPECT_EQ(Parse(args).error, error);
+  // --help and --version only print: they may repeat.
+  EXPECT_TRUE(Parse({"--help", "-h", "--help", "--version", "--version"}).ok);
+}
+
 TEST(WallpaperArgs, LongOrControlCharacterArgumentsStayOnOneShortLine) {
   const ParseResult r = Parse({"--output", "a", "--speed", std::string(10000, '9')});
   ASSERT_FALSE(r.ok);

@@ -69,8 +69,8 @@ TEST_F(LayerMode, EachOutputGetsItsOwnPictureWhileItIsThere) {
   for (const auto& [output, picture] : pictures) {
     EXPECT_EQ(picture.pattern->Speed, 25) << output;
     EXPECT_EQ(picture.pattern->Algorithm, 7) << output;
-    EXPECT_EQ(picture.pattern->GridColumns, embedded::kGridColumns);
-    EXPECT_EQ(picture.pattern->GridRows, embedded::kGridRows);
+    EXPECT_EQ(picture.pattern->GridColumns, Gradient::kGridColumns);
+    EXPECT_EQ(picture.pattern->GridRows, Gradient::kGridRows);
   }
   EXPECT_TRUE(TheLayerWindow().signalsInstalled);
   EXPECT_TRUE(TheLayerWindow().released);

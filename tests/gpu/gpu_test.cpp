@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "cli/wallpaper_stream.h"
 #include "engine/gradient.h"
 #include "gpu/gpu_wallpaper.h"
 #include "gpu/pixel_painter.h"
+#include "image/wallpaper_copy.h"
+#include "image/wallpaper_stream.h"
 #include "platform/offscreen_gl.h"
-#include "tests/cli/memory_output.h"
-#include "tools/wallpaper_copy.h"
+#include "tests/image/memory_output.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ TEST_F(GpuTest, TheStreamedPictureIsTheWholeOne) {
   s.GridColumns = W;
   s.GridRows = H;
   MemoryOutput bmp;
-  WallpaperCli::StreamWallpaper(WallpaperCli::ImageFormat::Bmp, W, H,
+  Image::StreamWallpaper(Image::ImageFormat::Bmp, W, H,
                                 [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
                                   engine.RenderBands(s, plan, sink);
                                 },

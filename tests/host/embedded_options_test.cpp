@@ -102,6 +102,21 @@ TEST(Options, MissingValuesUnknownOptionsAndNothingToDrawOn) {
   EXPECT_EQ(r.error.find('\n'), std::string::npos);
 }
 
+// The words of each kind of fault; a value is always the next argument.
+TEST(Options, EachKindOfFaultInItsOwnWords) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--root", "--speed", "--root"}, "--speed: expected a whole number from 0 to 50, got '--root'"},
+      {{"--root", "--delay"}, "--delay: missing value, expected microseconds from 0 to 1000000"},
+      {{"-window-id=5"}, "unknown option '-window-id=5'"},
+      {{"--root", "--mesh=1"}, "unknown option '--mesh=1'"},
+      {{"--layer", "TOP"}, "--layer: expected background, bottom, top or overlay, got 'TOP'"},
+  };
+  for (const auto& [args, error] : cases) EXPECT_EQ(Parse(args).error, error);
+  const OptionsParse again = Parse({"--root", "--root", "--speed", "1", "--speed=2"});
+  ASSERT_TRUE(again.ok) << again.error;
+  EXPECT_EQ(again.options.speed, 2);
+}
+
 TEST(Options, HelpAndVersionNeedNoWindow) {
   EXPECT_TRUE(Parse({"--help"}).options.help);
   EXPECT_TRUE(Parse({"-h"}).ok);

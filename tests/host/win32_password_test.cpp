@@ -73,7 +73,7 @@ TEST_F(PasswordSwitch, OffAbsentShortOrOverlongTheSaverMayEnd) {
 
 TEST(ChangePassword, ReturnsWithOrWithoutAnOwner) {
   ChangeSaverPassword(0);
-  ChangeSaverPassword(reinterpret_cast<NativeWindowHandle>(GetDesktopWindow()));
+  ChangeSaverPassword(reinterpret_cast<ui::NativeHandle>(GetDesktopWindow()));
   SUCCEED();
 }
 

@@ -15,7 +15,7 @@
 #include <random>
 #include <sstream>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_registry.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_store.h"
@@ -23,6 +23,7 @@
 namespace fs = std::filesystem;
 using Platform::LinuxRegistryFile;
 using Settings::RegistryValue;
+using Settings::SettingsValues;
 
 namespace {
 
@@ -50,18 +51,11 @@ class StoreFileTest : public testing::Test {
  protected:
   void TearDown() override { fs::remove_all(dir); }
 
-  struct Vars {
-    int32_t speed = 0, size = 0, algorithm = 0;
-    bool random = false;
-    std::string folder;
-    bool pixels = false;
-    Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
-  };
   // LoadSettings at 1024 wide; the error message, or "" when none.
-  std::string Load(Vars& v) {
+  std::string Load(SettingsValues& v) {
     LinuxRegistryFile store(file.string());
     try {
-      Settings::LoadSettings(store, 1024, "/home/someone", v.refs());
+      Settings::LoadSettings(store, 1024, "/home/someone", v.Variables());
     } catch (const PrismoraError& e) {
       return e.what();
     }
@@ -84,7 +78,7 @@ constexpr const char* kFirstRunText =
     "\"Pixels\"=dword:00000000\n";
 
 TEST_F(StoreFileTest, FirstRunCreatesFoldersAndWritesAnExportFile) {
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
   EXPECT_EQ(ReadFile(file), kFirstRunText);
   struct stat st;
@@ -105,19 +99,19 @@ TEST_F(StoreFileTest, ReadsExportFilesAsTheRegistryEditorWritesThem) {
             "\"Rands\"=dword:00000000\r\n"
             "\"Path_Wall\"=hex(2):2f,6d,6e,74,2f,\\\r\n"
             "  25,48,4f,4d,45,25,00\r\n");
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(v.speed, 42);
-  EXPECT_EQ(v.size, 2);
-  EXPECT_EQ(v.algorithm, 12);
-  EXPECT_FALSE(v.random);
-  EXPECT_EQ(v.folder, "/mnt/%HOME%");
+  EXPECT_EQ(v.Speed, 42);
+  EXPECT_EQ(v.WallpaperSizeChoice, 2);
+  EXPECT_EQ(v.Algorithm, 12);
+  EXPECT_FALSE(v.RandomAlgorithm);
+  EXPECT_EQ(v.WallpaperFolder, "/mnt/%HOME%");
 }
 
 TEST_F(StoreFileTest, ValuesOfOtherTypesReadAsInvalidDataType) {
   const std::string head = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Prismora]\n";
   WriteFile(file, head + "\"Speed\"=hex:19,00,00,00\n");
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "Invalid data type for 'Speed'");
   WriteFile(file, head +
                       "\"Speed\"=dword:1\n\"Bright\"=dword:1\n\"Algoritm\"=dword:1\n"
@@ -139,12 +133,12 @@ TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSaveSettingsReplacesThem) {
       "\"Path_Wall\"=\"/data\n"  // truncated string
       "\n[HKEY_CURRENT_USER\\Software\\Neighbour]\n\"Keep\"=\"me\"\n";
   WriteFile(file, before);
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "Failed to get data for 'Bright'");
 
   LinuxRegistryFile store(file.string());
-  Vars save{10, 2, 5, true, ""};
-  Settings::SaveSettings(store, save.refs());
+  SettingsValues save{10, 2, 5, true, ""};
+  Settings::SaveSettings(store, save.Variables());
   const std::string after = ReadFile(file);
   EXPECT_EQ(after,
             "REGEDIT4\n\n"
@@ -156,17 +150,17 @@ TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSaveSettingsReplacesThem) {
             "\"Pixels\"=dword:00000000\n"
             "\"Path_Wall\"=\"/data\n"
             "\n[HKEY_CURRENT_USER\\Software\\Neighbour]\n\"Keep\"=\"me\"\n");
-  Vars again;
+  SettingsValues again;
   EXPECT_EQ(Load(again), "");
-  EXPECT_EQ(again.size, 2);
-  EXPECT_EQ(again.folder, "");  // the truncated string still reads as missing
+  EXPECT_EQ(again.WallpaperSizeChoice, 2);
+  EXPECT_EQ(again.WallpaperFolder, "");  // the truncated string still reads as missing
 }
 
 TEST_F(StoreFileTest, ValuesAfterADamagedSectionHeaderBelongToNoKey) {
   WriteFile(file,
             "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Prismora]\n\"Speed\"=dword:00000003\n"
             "[HKEY_CURRENT_USER\\Software\\Prismora\n\"Bright\"=dword:00000001\n");
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "Failed to get data for 'Bright'");
 }
 
@@ -191,9 +185,9 @@ TEST_F(StoreFileTest, ADamagedPixelsLineIsReplacedNotDoubled) {
       "\"Speed\"=dword:00000003\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
       "\"Rands\"=dword:00000000\r\n\"Path_Wall\"=\"/data\"\r\n";
   WriteFile(file, head + "\"pixels\" = dword:-1\r\n" + rest);
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");  // a value later versions added: damaged reads as absent
-  EXPECT_FALSE(v.pixels);
+  EXPECT_FALSE(v.PixelView);
   EXPECT_EQ(SaveError(file, 3), "");
   EXPECT_EQ(ReadFile(file), head + "\"Pixels\"=dword:00000000\r\n" + rest);
   // A line in another key, or a comment, is not the value's.
@@ -221,10 +215,10 @@ TEST_F(StoreFileTest, AFileThatIsNotARegistryFileIsReportedAndNeverRewritten) {
     } else {
       WriteFile(file, content);
     }
-    Vars v;
+    SettingsValues v;
     EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
-    EXPECT_EQ(v.speed, 25);  // the first run's values, in memory only
-    EXPECT_EQ(v.algorithm, 7);
+    EXPECT_EQ(v.Speed, 25);  // the first run's values, in memory only
+    EXPECT_EQ(v.Algorithm, 7);
     EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
     EXPECT_EQ(ReadFile(file), content);
   }
@@ -232,7 +226,7 @@ TEST_F(StoreFileTest, AFileThatIsNotARegistryFileIsReportedAndNeverRewritten) {
 }
 
 TEST_F(StoreFileTest, TheFileIsReplacedWholeNotRewrittenInPlace) {
-  Vars v;
+  SettingsValues v;
   ASSERT_EQ(Load(v), "");
   const fs::path link = dir / "old-store";
   fs::create_hard_link(file, link);
@@ -251,7 +245,7 @@ TEST_F(StoreFileTest, AStoreThatIsASymbolicLinkStaysOne) {
   WriteFile(real, "REGEDIT4\n; mine\n");
   fs::create_directories(file.parent_path());
   fs::create_symlink(real, file);
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_EQ(ReadFile(real), std::string("REGEDIT4\n; mine\n\n") + (kFirstRunText + 10));
@@ -262,9 +256,9 @@ TEST_F(StoreFileTest, AStoreThatIsASymbolicLinkStaysOne) {
 // that it saved nothing, and the thing itself stays as it was.
 TEST_F(StoreFileTest, AStoreThatCannotBeReadIsReportedAndNeverOverwritten) {
   fs::create_directories(file);  // a folder where the file should be
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
-  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(v.Speed, 25);
   EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
   EXPECT_TRUE(fs::is_directory(file));
 
@@ -302,9 +296,9 @@ TEST_F(StoreFileTest, AStoreIsNeverWrittenPastTheSizeItReads) {
   WriteFile(file, atLimit);
   EXPECT_EQ(SaveError(file, 9), "");
   EXPECT_EQ(fs::file_size(file), LinuxRegistryFile::kMaxFileBytes);
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(v.speed, 9);
+  EXPECT_EQ(v.Speed, 9);
 
   const std::string pastLimit = padded(LinuxRegistryFile::kMaxFileBytes - growth + 1);
   WriteFile(file, pastLimit);
@@ -312,7 +306,7 @@ TEST_F(StoreFileTest, AStoreIsNeverWrittenPastTheSizeItReads) {
   EXPECT_EQ(ReadFile(file), pastLimit);
   // The first run's defaults do not fit either: reported, nothing written,
   // and the file stays readable for the next start.
-  Vars first;
+  SettingsValues first;
   EXPECT_EQ(Load(first), "Failed to set data for 'Speed'");
   EXPECT_EQ(ReadFile(file), pastLimit);
   for (const auto& entry : fs::directory_iterator(file.parent_path()))
@@ -321,9 +315,9 @@ TEST_F(StoreFileTest, AStoreIsNeverWrittenPastTheSizeItReads) {
 
 TEST_F(StoreFileTest, AFolderThatCannotBeCreatedMakesTheFirstRunSilentAndSaveSettingsFail) {
   WriteFile(dir / "deeper", "a file where the store's folder should be");
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(v.speed, 25);
+  EXPECT_EQ(v.Speed, 25);
   EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
   EXPECT_EQ(ReadFile(dir / "deeper"), "a file where the store's folder should be");
 }
@@ -352,12 +346,12 @@ std::string Utf16File(const std::u16string& text) {
 
 TEST_F(StoreFileTest, AUtf16ExportIsReadAndRewrittenAsUtf16) {
   WriteFile(file, Utf16File(kUtf16Store));
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(Load(v), "");
-  EXPECT_EQ(v.speed, 10);
-  EXPECT_EQ(v.size, 2);
-  EXPECT_EQ(v.algorithm, 4);
-  EXPECT_EQ(v.folder, "/home/zo\xC3\xAB/Bilder");
+  EXPECT_EQ(v.Speed, 10);
+  EXPECT_EQ(v.WallpaperSizeChoice, 2);
+  EXPECT_EQ(v.Algorithm, 4);
+  EXPECT_EQ(v.WallpaperFolder, "/home/zo\xC3\xAB/Bilder");
   EXPECT_EQ(ReadFile(file), Utf16File(kUtf16Store));  // a read writes nothing
 
   EXPECT_EQ(SaveError(file, 50), "");
@@ -412,8 +406,8 @@ TEST_F(StoreFileTest, TwoFirstRunsAtOnceBothComeUpWithoutAnErrorAndLeaveAllFiveV
   for (int round = 0; round < 10; ++round) {
     fs::remove_all(dir);
     const bool ok = InChildrenAtOnce(2, [&](int) {
-      Vars v;
-      return Load(v).empty() && v.speed == 25 && v.size == 3 && v.algorithm == 7 && v.random;
+      SettingsValues v;
+      return Load(v).empty() && v.Speed == 25 && v.WallpaperSizeChoice == 3 && v.Algorithm == 7 && v.RandomAlgorithm;
     });
     EXPECT_TRUE(ok) << "round " << round;
     EXPECT_EQ(ReadFile(file), kFirstRunText) << "round " << round;
@@ -423,7 +417,7 @@ TEST_F(StoreFileTest, TwoFirstRunsAtOnceBothComeUpWithoutAnErrorAndLeaveAllFiveV
 // Each writer checks after every write that its own value is there: a write
 // of the other's made from a copy read before it would have taken it away.
 TEST_F(StoreFileTest, WritersAtTheSameTimeLoseNoneOfEachOthersValues) {
-  Vars v;
+  SettingsValues v;
   ASSERT_EQ(Load(v), "");
   constexpr int kWrites = 60;
   const bool ok = InChildrenAtOnce(2, [&](int child) {
@@ -442,10 +436,10 @@ TEST_F(StoreFileTest, WritersAtTheSameTimeLoseNoneOfEachOthersValues) {
     return true;
   });
   EXPECT_TRUE(ok);
-  Vars after;
+  SettingsValues after;
   EXPECT_EQ(Load(after), "");
-  EXPECT_EQ(after.speed, kWrites);
-  EXPECT_EQ(after.size, kWrites);
+  EXPECT_EQ(after.Speed, kWrites);
+  EXPECT_EQ(after.WallpaperSizeChoice, kWrites);
 }
 
 TEST(StoreFilePath, FollowsXdgConfigHomeThenHome) {

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "settings/memory_registry.h"
 
 using Settings::Registry;

@@ -6,13 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "settings/memory_registry.h"
 #include "tests/settings/scratch_store.h"
 
 using Settings::kRegDword;
 using Settings::kRegSz;
 using Settings::RegistryValue;
+using Settings::SettingsValues;
 
 namespace {
 
@@ -26,14 +27,6 @@ RegistryValue Sz(const std::string& s) {
   v.data.push_back(0);
   return v;
 }
-
-struct Vars {
-  int32_t speed = 0, size = 0, algorithm = 0;
-  bool random = false;
-  std::string folder;
-  bool pixels = false;
-  Settings::SettingsVariables refs() { return {speed, size, algorithm, random, folder, pixels}; }
-};
 
 class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchStore> (*)()> {
  protected:
@@ -68,9 +61,9 @@ class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchS
     EXPECT_EQ(Stored("Path_Wall"), Sz(folder));
     EXPECT_EQ(Stored("Pixels"), Dword(0));  // the designed look: the mesh
   }
-  std::string LoadError(Vars& v, int width = 1024) {
+  std::string LoadError(SettingsValues& v, int width = 1024) {
     try {
-      Settings::LoadSettings(store(), width, "C:\\Windows", v.refs());
+      Settings::LoadSettings(store(), width, "C:\\Windows", v.Variables());
     } catch (const PrismoraError& e) {
       return e.what();
     }
@@ -81,39 +74,39 @@ class SettingsStoreTest : public testing::TestWithParam<std::unique_ptr<ScratchS
 };
 
 TEST_P(SettingsStoreTest, FirstRunWritesDefaultsWithSizeFromScreenWidth) {
-  Vars v;
-  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.refs());
-  EXPECT_EQ(v.speed, 25);
-  EXPECT_EQ(v.size, 3);
-  EXPECT_EQ(v.algorithm, 7);
-  EXPECT_TRUE(v.random);
-  EXPECT_EQ(v.folder, "C:\\Windows");
+  SettingsValues v;
+  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.Variables());
+  EXPECT_EQ(v.Speed, 25);
+  EXPECT_EQ(v.WallpaperSizeChoice, 3);
+  EXPECT_EQ(v.Algorithm, 7);
+  EXPECT_TRUE(v.RandomAlgorithm);
+  EXPECT_EQ(v.WallpaperFolder, "C:\\Windows");
   ExpectFirstRunValues(3, "C:\\Windows");
 
   // The next start reads them back and writes nothing.
-  Vars again;
-  Settings::LoadSettings(store(), 640, "elsewhere", again.refs());
-  EXPECT_EQ(again.size, 3);
-  EXPECT_EQ(again.folder, "C:\\Windows");
+  SettingsValues again;
+  Settings::LoadSettings(store(), 640, "elsewhere", again.Variables());
+  EXPECT_EQ(again.WallpaperSizeChoice, 3);
+  EXPECT_EQ(again.WallpaperFolder, "C:\\Windows");
   ExpectFirstRunValues(3, "C:\\Windows");
 }
 
 TEST_P(SettingsStoreTest, FirstRunInMemoryUsesTheDefaultsAndWritesNothing) {
-  Vars v;
-  Settings::LoadSettings(store(), 1280, "/home/someone", v.refs(), Settings::FirstRun::InMemory);
-  EXPECT_EQ(v.speed, 25);
-  EXPECT_EQ(v.size, 5);
-  EXPECT_EQ(v.algorithm, 7);
-  EXPECT_TRUE(v.random);
-  EXPECT_EQ(v.folder, "/home/someone");
+  SettingsValues v;
+  Settings::LoadSettings(store(), 1280, "/home/someone", v.Variables(), Settings::FirstRun::InMemory);
+  EXPECT_EQ(v.Speed, 25);
+  EXPECT_EQ(v.WallpaperSizeChoice, 5);
+  EXPECT_EQ(v.Algorithm, 7);
+  EXPECT_TRUE(v.RandomAlgorithm);
+  EXPECT_EQ(v.WallpaperFolder, "/home/someone");
   EXPECT_FALSE(store().OpenKey(kKey));  // no key was created
   store().CloseKey();
 }
 
 TEST_P(SettingsStoreTest, FirstRunOnUnlistedWidthStoresSizeZero) {
-  Vars v;
-  Settings::LoadSettings(store(), 1920, "/home/someone", v.refs());
-  EXPECT_EQ(v.size, 0);
+  SettingsValues v;
+  Settings::LoadSettings(store(), 1920, "/home/someone", v.Variables());
+  EXPECT_EQ(v.WallpaperSizeChoice, 0);
   ExpectFirstRunValues(0, "/home/someone");
 }
 
@@ -123,9 +116,9 @@ TEST_P(SettingsStoreTest, KeyWithAllThreeIntegersZeroIsRewrittenKeepingTheFolder
   Put("Algoritm", Dword(0));
   Put("Rands", Dword(0));
   Put("Path_Wall", Sz("D:\\Pictures"));
-  Vars v;
-  Settings::LoadSettings(store(), 1280, "C:\\Windows", v.refs());
-  EXPECT_TRUE(v.random);
+  SettingsValues v;
+  Settings::LoadSettings(store(), 1280, "C:\\Windows", v.Variables());
+  EXPECT_TRUE(v.RandomAlgorithm);
   ExpectFirstRunValues(5, "D:\\Pictures");
 }
 
@@ -136,18 +129,18 @@ TEST_P(SettingsStoreTest, AValueThatCannotBeReadTakesItsFirstRunValueAndTheRestA
   Put("Algoritm", Dword(4));
   Put("Rands", Dword(0));
   Put("Path_Wall", Sz("D:\\Pictures"));
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(LoadError(v), "Failed to get data for 'Bright'");
-  EXPECT_EQ(v.speed, 30);
-  EXPECT_EQ(v.size, 3);  // the first run's choice for a 1024-wide screen
-  EXPECT_EQ(v.algorithm, 4);
-  EXPECT_FALSE(v.random);
-  EXPECT_EQ(v.folder, "D:\\Pictures");
+  EXPECT_EQ(v.Speed, 30);
+  EXPECT_EQ(v.WallpaperSizeChoice, 3);  // the first run's choice for a 1024-wide screen
+  EXPECT_EQ(v.Algorithm, 4);
+  EXPECT_FALSE(v.RandomAlgorithm);
+  EXPECT_EQ(v.WallpaperFolder, "D:\\Pictures");
   EXPECT_EQ(Stored("Bright"), RegistryValue{});  // nothing was written
   EXPECT_EQ(Stored("Speed"), Dword(30));
 
   // Save Settings then writes the user's values back as they were.
-  Settings::SaveSettings(store(), v.refs());
+  Settings::SaveSettings(store(), v.Variables());
   EXPECT_EQ(Stored("Speed"), Dword(30));
   EXPECT_EQ(Stored("Bright"), Dword(3));
   EXPECT_EQ(Stored("Algoritm"), Dword(4));
@@ -159,27 +152,27 @@ TEST_P(SettingsStoreTest, AValueThatCannotBeReadTakesItsFirstRunValueAndTheRestA
 // mesh, without a word, and Save Settings adds the value.
 TEST_P(SettingsStoreTest, AStoreWithoutTheViewDrawsTheMeshAndSaveSettingsAddsIt) {
   PutTheDesignedFive();
-  Vars v;
-  v.pixels = true;
+  SettingsValues v;
+  v.PixelView = true;
   EXPECT_EQ(LoadError(v), "(no error)");
-  EXPECT_FALSE(v.pixels);
+  EXPECT_FALSE(v.PixelView);
   EXPECT_EQ(Stored("Pixels"), RegistryValue{});  // a start writes nothing
-  v.pixels = true;
-  Settings::SaveSettings(store(), v.refs());
+  v.PixelView = true;
+  Settings::SaveSettings(store(), v.Variables());
   EXPECT_EQ(Stored("Pixels"), Dword(1));
-  Vars again;
+  SettingsValues again;
   EXPECT_EQ(LoadError(again), "(no error)");
-  EXPECT_TRUE(again.pixels);
-  EXPECT_EQ(again.speed, 30);
+  EXPECT_TRUE(again.PixelView);
+  EXPECT_EQ(again.Speed, 30);
 }
 
 TEST_P(SettingsStoreTest, AViewOfAnotherTypeIsReportedAndDrawsTheMesh) {
   PutTheDesignedFive();
   Put("Pixels", Sz("yes"));
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(LoadError(v), "Invalid data type for 'Pixels'");
-  EXPECT_FALSE(v.pixels);
-  EXPECT_EQ(v.folder, "D:\\Pictures");  // the values before it were read
+  EXPECT_FALSE(v.PixelView);
+  EXPECT_EQ(v.WallpaperFolder, "D:\\Pictures");  // the values before it were read
   EXPECT_FALSE(Settings::LoadPixelView(store()));  // the preview: quietly the mesh
 }
 
@@ -199,19 +192,19 @@ TEST_P(SettingsStoreTest, EveryFailingValueFallsBackAndTheFirstMessageIsReported
   Put("Rands", {Settings::kRegBinary, {1}});
   Put("Path_Wall", Dword(7));
   for (Settings::FirstRun firstRun : {Settings::FirstRun::Write, Settings::FirstRun::InMemory}) {
-    Vars v;
+    SettingsValues v;
     std::string error = "(no error)";
     try {
-      Settings::LoadSettings(store(), 1280, "C:\\Windows", v.refs(), firstRun);
+      Settings::LoadSettings(store(), 1280, "C:\\Windows", v.Variables(), firstRun);
     } catch (const PrismoraError& e) {
       error = e.what();
     }
     EXPECT_EQ(error, "Invalid data type for 'Speed'");
-    EXPECT_EQ(v.speed, 25);
-    EXPECT_EQ(v.size, 5);
-    EXPECT_EQ(v.algorithm, 9);
-    EXPECT_TRUE(v.random);
-    EXPECT_EQ(v.folder, "C:\\Windows");
+    EXPECT_EQ(v.Speed, 25);
+    EXPECT_EQ(v.WallpaperSizeChoice, 5);
+    EXPECT_EQ(v.Algorithm, 9);
+    EXPECT_TRUE(v.RandomAlgorithm);
+    EXPECT_EQ(v.WallpaperFolder, "C:\\Windows");
     EXPECT_EQ(Stored("Speed"), Sz("25"));  // left for the user to see
   }
 }
@@ -222,13 +215,13 @@ TEST_P(SettingsStoreTest, StoredSettingsAreReadAndAnyNonZeroRandsIsTrue) {
   Put("Algoritm", Dword(12));
   Put("Rands", Dword(5));
   Put("Path_Wall", Sz("C:\\My \"Walls\""));
-  Vars v;
-  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.refs());
-  EXPECT_EQ(v.speed, 50);
-  EXPECT_EQ(v.size, 6);
-  EXPECT_EQ(v.algorithm, 12);
-  EXPECT_TRUE(v.random);
-  EXPECT_EQ(v.folder, "C:\\My \"Walls\"");
+  SettingsValues v;
+  Settings::LoadSettings(store(), 1024, "C:\\Windows", v.Variables());
+  EXPECT_EQ(v.Speed, 50);
+  EXPECT_EQ(v.WallpaperSizeChoice, 6);
+  EXPECT_EQ(v.Algorithm, 12);
+  EXPECT_TRUE(v.RandomAlgorithm);
+  EXPECT_EQ(v.WallpaperFolder, "C:\\My \"Walls\"");
   EXPECT_EQ(Stored("Rands"), Dword(5));
 }
 
@@ -237,16 +230,16 @@ TEST_P(SettingsStoreTest, NegativeIntegersSurviveTheStore) {
   Put("Bright", Dword(0));
   Put("Algoritm", Dword(0));
   Put("Rands", Dword(0));
-  Vars v;
-  Settings::LoadSettings(store(), 800, "C:\\Windows", v.refs());
-  EXPECT_EQ(v.speed, -1);  // not a first run: only all three zero counts
-  EXPECT_EQ(v.size, 0);
-  EXPECT_EQ(v.folder, "");
+  SettingsValues v;
+  Settings::LoadSettings(store(), 800, "C:\\Windows", v.Variables());
+  EXPECT_EQ(v.Speed, -1);  // not a first run: only all three zero counts
+  EXPECT_EQ(v.WallpaperSizeChoice, 0);
+  EXPECT_EQ(v.WallpaperFolder, "");
 }
 
 TEST_P(SettingsStoreTest, ValuesOfTheWrongTypeAreReported) {
   Put("Speed", Sz("25"));
-  Vars v;
+  SettingsValues v;
   EXPECT_EQ(LoadError(v), "Invalid data type for 'Speed'");
 
   Put("Speed", Dword(3));
@@ -254,15 +247,15 @@ TEST_P(SettingsStoreTest, ValuesOfTheWrongTypeAreReported) {
   Put("Algoritm", Dword(2));
   Put("Rands", Dword(1));
   Put("Path_Wall", Dword(7));
-  Vars w;
+  SettingsValues w;
   EXPECT_EQ(LoadError(w), "Invalid data type for 'Path_Wall'");
-  EXPECT_EQ(w.algorithm, 2);
+  EXPECT_EQ(w.Algorithm, 2);
 }
 
 TEST_P(SettingsStoreTest, SaveSettingsWritesFourValuesAndLeavesTheFolder) {
   Put("Path_Wall", Sz("D:\\Keep"));
-  Vars v{12, 4, 9, false, "D:\\Other"};
-  Settings::SaveSettings(store(), v.refs());
+  SettingsValues v{12, 4, 9, false, "D:\\Other"};
+  Settings::SaveSettings(store(), v.Variables());
   EXPECT_EQ(Stored("Speed"), Dword(12));
   EXPECT_EQ(Stored("Bright"), Dword(4));
   EXPECT_EQ(Stored("Algoritm"), Dword(9));
@@ -271,8 +264,8 @@ TEST_P(SettingsStoreTest, SaveSettingsWritesFourValuesAndLeavesTheFolder) {
 }
 
 TEST_P(SettingsStoreTest, SaveSettingsCreatesAMissingKeyWithoutTheFolder) {
-  Vars v{1, 2, 3, true, "D:\\Other"};
-  Settings::SaveSettings(store(), v.refs());
+  SettingsValues v{1, 2, 3, true, "D:\\Other"};
+  Settings::SaveSettings(store(), v.Variables());
   EXPECT_EQ(Stored("Algoritm"), Dword(3));
   EXPECT_EQ(Stored("Path_Wall"), RegistryValue{});
 }
@@ -290,13 +283,13 @@ INSTANTIATE_TEST_SUITE_P(Native, SettingsStoreTest, testing::Values(kNative));
 TEST(SettingsStoreFailures, AKeyThatCannotBeCreatedIsSilentAtFirstRunAndReportedBySaveSettings) {
   Settings::MemoryRegistry store;
   store.refuseCreate = true;
-  Vars v;
-  Settings::LoadSettings(store, 1152, "C:\\Windows", v.refs());
-  EXPECT_EQ(v.size, 4);
-  EXPECT_EQ(v.speed, 25);
+  SettingsValues v;
+  Settings::LoadSettings(store, 1152, "C:\\Windows", v.Variables());
+  EXPECT_EQ(v.WallpaperSizeChoice, 4);
+  EXPECT_EQ(v.Speed, 25);
   EXPECT_TRUE(store.written.empty());
   try {
-    Settings::SaveSettings(store, v.refs());
+    Settings::SaveSettings(store, v.Variables());
     FAIL() << "no error";
   } catch (const PrismoraError& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'Speed'");
@@ -308,9 +301,9 @@ TEST(SettingsStoreFailures, AFailingWriteNamesTheFirstValueNotStored) {
   for (const std::string refused : {"Speed", "Algoritm"}) {
     Settings::MemoryRegistry store;
     store.refuseValue = refused;
-    Vars v{5, 1, 2, false, ""};
+    SettingsValues v{5, 1, 2, false, ""};
     try {
-      Settings::SaveSettings(store, v.refs());
+      Settings::SaveSettings(store, v.Variables());
       FAIL() << "no error";
     } catch (const PrismoraError& e) {
       EXPECT_EQ(e.what(), "Failed to set data for '" + refused + "'");
@@ -322,16 +315,16 @@ TEST(SettingsStoreFailures, AFailingWriteNamesTheFirstValueNotStored) {
 
 TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
   Settings::MemoryRegistry store;
-  Vars v;
-  Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
+  SettingsValues v;
+  Settings::LoadSettings(store, 1024, "C:\\Windows", v.Variables());
   EXPECT_TRUE(store.queried.empty());  // no key: nothing read
   const std::vector<std::string> all{"Speed", "Bright", "Algoritm", "Rands", "Path_Wall", "Pixels"};
   EXPECT_EQ(store.written, all);
   EXPECT_EQ(store.changes, 1);  // one change for the whole first run
-  Settings::LoadSettings(store, 1024, "C:\\Windows", v.refs());
+  Settings::LoadSettings(store, 1024, "C:\\Windows", v.Variables());
   EXPECT_EQ(store.queried, all);
   store.written.clear();
-  Settings::SaveSettings(store, v.refs());
+  Settings::SaveSettings(store, v.Variables());
   EXPECT_EQ(store.changes, 2);
   EXPECT_EQ(store.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels"}));
 }

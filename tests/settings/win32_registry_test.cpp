@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_registry.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_store.h"

@@ -10,14 +10,14 @@
 #include <system_error>
 
 #include "engine/gradient.h"
+#include "image/wallpaper_copy.h"
 #include "live/pattern_view.h"
 #include "platform/headless/headless.h"
-#include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
 #include "settings/settings.h"
+#include "tests/support/fresh_process.h"
 #include "tools/Unit2.h"
 #include "tools/Unit3.h"
-#include "tools/wallpaper_copy.h"
 #include "tools/wallpaper_export.h"
 
 namespace fs = std::filesystem;

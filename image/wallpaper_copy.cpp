@@ -1,7 +1,7 @@
 // Copy loop of the wallpaper export, kept literally: the x/y rules decide
 // which samples end up in column 0 and row 0, and the saved pictures depend
 // on them. The streamed rows follow the same rules, row by row.
-#include "tools/wallpaper_copy.h"
+#include "image/wallpaper_copy.h"
 
 #include <new>
 
@@ -44,7 +44,7 @@ void SampleRowAs(const uint16_t* first, const uint16_t* second, const uint16_t* 
 }
 
 size_t SampleCount(int32_t W, int32_t H) {
-  if (W < 1 || H < 1 || W > SamplePlanes::kMaxSide || H > SamplePlanes::kMaxSide) throw std::bad_alloc();
+  if (W < 1 || H < 1 || W > kMaxSide || H > kMaxSide) throw std::bad_alloc();
   return (static_cast<size_t>(W) + 1) * (static_cast<size_t>(H) + 1);
 }
 
@@ -80,8 +80,8 @@ void RenderWallpaperImage(Gradient::PatternState& s, int32_t W, int32_t H, int t
                           ProgressFn progress, void* user) {
   image.SetBitCount(24);
   RenderIntoOwnPlanes(s, W, H, threads, image, progress, user);  // the planes go before the caller encodes
-  s.GridColumns = 120;
-  s.GridRows = 90;
+  s.GridColumns = Gradient::kGridColumns;
+  s.GridRows = Gradient::kGridRows;
 }
 
 }  // namespace DIB

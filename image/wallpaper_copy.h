@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "engine/gradient.h"
-#include "tools/dib.h"
+#include "image/dib.h"
 
 namespace DIB {
+
+// The largest side of any picture exported: the settings window's (the
+// desktop's size) and the wallpaper command's (--size).
+constexpr int32_t kMaxSide = 16384;
 
 // Copies samples rows 0..H x columns 0..W of the planes into image, visiting
 // r = 0..H (outer) and c = 0..W (inner) and setting pixel (x, y) = (c, H - r),
@@ -31,10 +35,9 @@ void SampleRowAsRgb(const Gradient::PlaneView& planes, int32_t r, int32_t W, uin
 
 // Planes of (H + 1) x (W + 1) samples per colour for a picture of W x H, for
 // sizes beyond the static planes. std::bad_alloc when memory is short, and
-// for a side beyond 16384, the largest picture any export makes.
+// for a side beyond kMaxSide.
 class SamplePlanes {
  public:
-  static constexpr int32_t kMaxSide = 16384;
   SamplePlanes(int32_t W, int32_t H);
   Gradient::PlaneView View();
 

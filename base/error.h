@@ -1,8 +1,9 @@
 // PrismoraError: an error whose message is meant for the user. The
 // application's event dispatch catches it and shows the message in a message
-// box; the headless command prints it. Plain data, no OS calls.
-// ShownInMessage: text from outside (a file name, an environment variable)
-// made safe to put in such a message.
+// box; the headless command prints it. Plain data, no OS calls: the settings
+// store and the platform layer throw it alike. ShownInMessage: text from
+// outside (a file name, an environment variable) made safe to put in such a
+// message.
 #pragma once
 
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // FileOutput: the file writer's stream, its failures raised as FileError.
-#include "cli/byte_output.h"
+#include "image/byte_output.h"
 
-namespace WallpaperCli {
+namespace Image {
 
 namespace {
 
@@ -28,4 +28,4 @@ void FileOutput::Restart() { Check(stream_.Restart()); }
 
 void FileOutput::Commit() { Check(stream_.Commit()); }
 
-}  // namespace WallpaperCli
+}  // namespace Image

@@ -11,10 +11,10 @@
 #include <optional>
 #include <vector>
 
-#include "cli/byte_output.h"
-#include "cli/zlib_stream.h"
+#include "image/byte_output.h"
+#include "image/zlib_stream.h"
 
-namespace WallpaperCli {
+namespace Image {
 
 class PngStream {
  public:
@@ -60,4 +60,4 @@ class PngStream {
 // Returns how many passes it took.
 int WritePng(ByteOutput& out, int32_t width, int32_t height, const std::function<void(PngStream&)>& feedRows);
 
-}  // namespace WallpaperCli
+}  // namespace Image

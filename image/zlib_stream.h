@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-namespace WallpaperCli {
+namespace Image {
 
 class ZlibStream {
  public:
@@ -54,4 +54,4 @@ class ZlibStream {
   bool storedIsSmaller_ = false;
 };
 
-}  // namespace WallpaperCli
+}  // namespace Image

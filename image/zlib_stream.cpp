@@ -5,7 +5,7 @@
 // are absolute, as stb's pointers into the data are. Every decision (which
 // chain entries count, ties going to the newest, a chain cut when it reaches
 // 16, positions skipped by a match never hashed) is stb's, in stb's order.
-#include "cli/zlib_stream.h"
+#include "image/zlib_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace WallpaperCli {
+namespace Image {
 namespace {
 
 constexpr uint32_t kHashSize = 16384;
@@ -322,4 +322,4 @@ void ZlibStream::Finish() {
   Put(adler, 4);
 }
 
-}  // namespace WallpaperCli
+}  // namespace Image

@@ -1,12 +1,12 @@
 // PngStream: chunks, CRC-32, and stb_image_write's filter choice for each row
 // (the first row filtered against a row of zeros, as PNG defines it; stb's
 // special cases for it come to the same bytes).
-#include "cli/png_stream.h"
+#include "image/png_stream.h"
 
 #include <array>
 #include <cstdlib>
 
-namespace WallpaperCli {
+namespace Image {
 namespace {
 
 constexpr size_t kFlushBytes = size_t(1) << 18;
@@ -177,4 +177,4 @@ int WritePng(ByteOutput& out, int32_t width, int32_t height, const std::function
   return 2;
 }
 
-}  // namespace WallpaperCli
+}  // namespace Image

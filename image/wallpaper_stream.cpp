@@ -1,16 +1,16 @@
 // The band sinks of the two formats and the rows they ask for: sample rows
 // 1..H bottom-up for the BMP, H..1 top-down for the PNG (sample row 0 never
 // shows in the picture, so it is not rendered).
-#include "cli/wallpaper_stream.h"
+#include "image/wallpaper_stream.h"
 
 #include <cstring>
 #include <memory>
 
-#include "cli/png_stream.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
+#include "image/dib.h"
+#include "image/png_stream.h"
+#include "image/wallpaper_copy.h"
 
-namespace WallpaperCli {
+namespace Image {
 namespace {
 
 // Whole percentages of the rows written, each once.
@@ -98,4 +98,4 @@ void StreamWallpaper(ImageFormat format, int32_t W, int32_t H, const BandRendere
   });
 }
 
-}  // namespace WallpaperCli
+}  // namespace Image

@@ -9,14 +9,14 @@
 
 #include "stb_image_write.h"  // compiled in png_stream_test.cpp
 
-#include "cli/wallpaper_stream.h"
-#include "tests/cli/memory_output.h"
-#include "tools/dib.h"
-#include "tools/wallpaper_copy.h"
+#include "image/dib.h"
+#include "image/wallpaper_copy.h"
+#include "image/wallpaper_stream.h"
+#include "tests/image/memory_output.h"
 
 namespace {
 
-using WallpaperCli::ImageFormat;
+using Image::ImageFormat;
 
 std::unique_ptr<Gradient::PatternState> Pattern(int alg) {
   auto s = std::make_unique<Gradient::PatternState>();
@@ -60,7 +60,7 @@ std::vector<uint8_t> Streamed(const Gradient::PatternState& pattern, ImageFormat
   s->GridColumns = W;
   s->GridRows = H;
   MemoryOutput out(rewritable);
-  WallpaperCli::StreamWallpaper(format, W, H, [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
+  Image::StreamWallpaper(format, W, H, [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
     Gradient::RenderWallpaperBands(*s, plan, threads, sink);
   }, out);
   return out.bytes;
@@ -93,7 +93,7 @@ TEST(WallpaperStream, ReportsWholePercentagesUpTo100) {
   const auto pattern = Pattern(7);
   std::vector<int> percents;
   MemoryOutput out;
-  WallpaperCli::StreamWallpaper(
+  Image::StreamWallpaper(
       ImageFormat::Bmp, 50, 400,
       [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
         Gradient::RenderWallpaperBands(*pattern, plan, 2, sink);
@@ -124,7 +124,7 @@ TEST(WallpaperStream, AnOutputThatFailsStopsTheRenderAndTheErrorArrives) {
     const auto pattern = Pattern(1);
     FillingOutput out(300000);
     int bandsAfterwards = 0;
-    EXPECT_THROW(WallpaperCli::StreamWallpaper(
+    EXPECT_THROW(Image::StreamWallpaper(
                      format, 1000, 1000,
                      [&](const Gradient::BandPlan& plan, Gradient::WallpaperBandSink& sink) {
                        Gradient::RenderWallpaperBands(*pattern, plan, 2, sink);

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "engine/gradient.h"
-#include "tools/wallpaper_copy.h"
+#include "image/wallpaper_copy.h"
+#include "tests/image/sized_image.h"
 
 namespace {
 
@@ -32,14 +33,6 @@ struct SyntheticPlanes {
   int32_t stride;  // wider than W + 1, so a loop that ignores the stride fails
   std::vector<uint16_t> R, G, B;
 };
-
-TDIB Sized(int32_t w, int32_t h) {
-  TDIB image;
-  image.SetBitCount(24);
-  image.SetWidth(w);
-  image.SetHeight(h);
-  return image;
-}
 
 // (red, green) of image pixel (x, y), i.e. the (row, column) of its sample.
 std::pair<int, int> SampleAt(const TDIB& image, int32_t x, int32_t y) {

@@ -16,12 +16,12 @@
 #define STBI_NO_STDIO
 #include "stb_image.h"
 
-#include "cli/png_stream.h"
-#include "tests/cli/memory_output.h"
+#include "image/png_stream.h"
+#include "tests/image/memory_output.h"
 
 namespace {
 
-using WallpaperCli::PngStream;
+using Image::PngStream;
 
 struct Picture {
   int32_t w, h;
@@ -57,7 +57,7 @@ std::vector<uint8_t> StbPng(const Picture& p) {
 // The streamed PNG of p and the number of passes it took.
 std::pair<std::vector<uint8_t>, int> Streamed(const Picture& p, bool rewritable) {
   MemoryOutput out(rewritable);
-  const int passes = WallpaperCli::WritePng(out, p.w, p.h, [&](PngStream& png) {
+  const int passes = Image::WritePng(out, p.w, p.h, [&](PngStream& png) {
     for (int32_t y = 0; y < p.h; ++y) png.AddRow(p.Row(y));
   });
   return {out.bytes, passes};

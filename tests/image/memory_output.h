@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/byte_output.h"
+#include "image/byte_output.h"
 
-class MemoryOutput : public WallpaperCli::ByteOutput {
+class MemoryOutput : public Image::ByteOutput {
  public:
   explicit MemoryOutput(bool rewritable = true) : rewritable_(rewritable) {}
   void Write(std::span<const uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }

@@ -5,9 +5,10 @@
 
 #include <algorithm>
 
-#include "platform/error.h"
+#include "base/error.h"
+#include "image/dib.h"
+#include "tests/image/sized_image.h"
 #include "tests/support/test_files.h"
-#include "tools/dib.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ using TestFiles::U32;
 
 constexpr uint32_t kRed = 0x0000FF;
 constexpr uint32_t kBlue = 0xFF0000;
-
-TDIB Sized(int32_t w, int32_t h) {
-  TDIB image;
-  image.SetBitCount(24);
-  image.SetWidth(w);
-  image.SetHeight(h);
-  return image;
-}
 
 // Pixel (x, y) read back from an encoded file the way a BMP reader does:
 // rows bottom-up after the 54-byte headers, blue-green-red.

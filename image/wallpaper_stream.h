@@ -1,19 +1,20 @@
-// The command's picture rendered in bands straight into its encoder: the
-// settings window's picture (the export's copy rules, DIB::CopySamplesToImage)
-// without the picture in memory. BMP rows go out bottom-up as the file stores
-// them, PNG rows top-down through PngStream; each band is turned into bytes
-// and written while the next bands are rendered, so memory grows with the
-// width, not the area. Which engine renders is the caller's choice.
+// The wallpaper command's picture rendered in bands straight into its
+// encoder: the settings window's picture (the export's copy rules,
+// DIB::CopySamplesToImage) without the picture in memory. BMP rows go out
+// bottom-up as the file stores them, PNG rows top-down through PngStream;
+// each band is turned into bytes and written while the next bands are
+// rendered, so memory grows with the width, not the area. The caller picks the engine.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
-#include "cli/byte_output.h"
-#include "cli/wallpaper_args.h"
 #include "engine/gradient.h"
+#include "image/byte_output.h"
 
-namespace WallpaperCli {
+namespace Image {
+
+enum class ImageFormat { Bmp, Png };
 
 // Renders the plan's rows into the sink band by band, in the plan's order
 // (Gradient::RenderWallpaperBands on the CPU engines), with the picture's
@@ -29,4 +30,4 @@ using ProgressFn = void (*)(int percent, void* user);
 void StreamWallpaper(ImageFormat format, int32_t W, int32_t H, const BandRenderer& render, ByteOutput& out,
                      ProgressFn progress = nullptr, void* user = nullptr);
 
-}  // namespace WallpaperCli
+}  // namespace Image

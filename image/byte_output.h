@@ -10,7 +10,7 @@
 
 #include "platform/file_writer.h"
 
-namespace WallpaperCli {
+namespace Image {
 
 class ByteOutput {
  public:
@@ -63,4 +63,4 @@ class CountingOutput : public ByteOutput {
   uint64_t count_ = 0;
 };
 
-}  // namespace WallpaperCli
+}  // namespace Image

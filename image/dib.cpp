@@ -1,6 +1,6 @@
 // TDIB storage management and the BMP encoder. The file itself is written by
 // the platform's SaveFile so that a failed save never damages an existing file.
-#include "tools/dib.h"
+#include "image/dib.h"
 
 #include <cstring>
 #include <limits>
