@@ -44,12 +44,14 @@ std::string ReasonOf(DWORD error) {
 // the process ends: killed from the task manager, at log-off, or (under
 // Wine) by SIGTERM or SIGHUP, which no Windows code sees. The console's
 // events (Ctrl+C, Ctrl+Break, the console closed, log-off, shut-down) come to
-// a handler on a thread of their own: it waits until the writing thread is
-// not between taking the mark off and the rename, removes a temporary file
-// that is no longer marked, and ends the process with the status of an
-// interrupted console program, never 0 (Wine's own handling of Ctrl+C ends
-// with 0). It does not go through ExitProcess, which would run the C
-// runtime's shut-down while the writing thread may hold its locks.
+// a handler on a thread of their own, installed with the first write: it
+// waits until the writing thread is not between taking the mark off and the
+// rename, removes a temporary file that is no longer marked, and ends the
+// process with the status of an interrupted console program, as Windows'
+// own handling does, never 0 (Wine's own handling of Ctrl+C ends with 0,
+// also in the middle of a write to a device or pipe). It does not go through
+// ExitProcess, which would run the C runtime's shut-down while the writing
+// thread may hold its locks.
 
 SRWLOCK tempLock = SRWLOCK_INIT;
 // Guarded by tempLock: the temporary file that exists, if any, and whether
@@ -67,14 +69,10 @@ class TempLocked {
 };
 
 BOOL WINAPI RemoveTempAndEnd(DWORD) {
-  AcquireSRWLockExclusive(&tempLock);
-  if (armedTemp.empty()) {
-    ReleaseSRWLockExclusive(&tempLock);
-    return FALSE;  // nothing of ours to remove: the next handler or the default decides
-  }
-  if (!armedMarked) DeleteFileW(armedTemp.c_str());
+  AcquireSRWLockExclusive(&tempLock);  // kept until the end
+  if (!armedTemp.empty() && !armedMarked) DeleteFileW(armedTemp.c_str());
   TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
-  return TRUE;  // not reached; the lock stays taken until the end
+  return TRUE;  // not reached
 }
 
 // Outside tempLock: the system may hold its own lock of the handler list
@@ -205,6 +203,7 @@ bool CreateTemp(const std::string& folder, const Target&, bool, Output& out) {
 }
 
 bool OpenInPlace(const Target& target, Output& out) {
+  InstallConsoleHandler();
   const HANDLE h = CreateFileW(Wide(target.path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
