@@ -1,5 +1,5 @@
 // The engine's elementary functions on extended (80-bit) values.
-// On x86 they are the x87 instructions themselves (fsin, fcos, fsincos, fyl2x,
+// On x86 they are the x87 instructions themselves (fsin, fcos, fyl2x,
 // fsqrt, fistp), so every build gives the processor's own results; elsewhere
 // the C library's long double functions stand in. Nothing else in the engine
 // uses inline assembly or the C library's transcendental functions.
@@ -46,18 +46,14 @@ inline long double Cos(long double x) {
 #endif
 }
 
-// Sine and cosine of one argument in one instruction.
+// Sine and cosine of one argument: fsin and fcos, not fsincos. Most
+// processors give the same bits either way, but not every one (some virtual
+// processors' fsincos differs from fsin and fcos in the last bit for a few
+// arguments in a thousand), and the formulas are written with a sine and a
+// cosine: the two instructions give their values on every processor.
 inline void SinCos(long double x, long double& s, long double& c) {
-  if (!(std::fabs(x) < kTrigLimit)) {
-    s = c = OutOfRange(x);
-    return;
-  }
-#if PRISMORA_X87
-  asm("fsincos" : "=t"(c), "=u"(s) : "0"(x));
-#else
-  s = sinl(x);
-  c = cosl(x);
-#endif
+  s = Sin(x);
+  c = Cos(x);
 }
 
 #if PRISMORA_X87

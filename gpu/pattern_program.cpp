@@ -31,14 +31,15 @@ bool ContextRunsShaders(const ui::GLFunctions& gl, std::string& why) {
 
 namespace {
 
-// The first line of an info log: the compiler's own words, shortened.
+// The first line of an info log: the compiler's own words, shortened; empty
+// when the log is.
 std::string FirstLine(std::vector<char> log) {
   log.push_back('\0');
   std::string line(log.data());
   const size_t end = line.find_first_of("\r\n");
   if (end != std::string::npos) line.resize(end);
   if (line.size() > 200) line.resize(200);
-  return line.empty() ? "no reason given" : line;
+  return line;
 }
 
 // The first line of a shader's or a program's info log.
@@ -51,16 +52,30 @@ std::string LogLine(GLuint object, GetParameter getParameter, GetLog getLog) {
   return FirstLine(std::move(log));
 }
 
+// What the driver said when it gave no log: its error code, if any.
+std::string Unexplained(const char* what) {
+  const GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return std::string(what) + ": no reason given";
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%04x", unsigned(error));
+  return std::string(what) + ": no reason given (OpenGL error " + code + ")";
+}
+
 GLuint CompileShader(const ui::GLFunctions& gl, GLenum kind, const std::string& text, std::string& why) {
+  const char* what = kind == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader";
   const GLuint shader = gl.CreateShader(kind);
+  if (!shader) {
+    why = Unexplained(what);
+    return 0;
+  }
   const GLchar* source = text.c_str();
   gl.ShaderSource(shader, 1, &source, nullptr);
   gl.CompileShader(shader);
   GLint ok = GL_FALSE;
   gl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
   if (ok == GL_TRUE) return shader;
-  why = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader: " +
-        LogLine(shader, gl.GetShaderiv, gl.GetShaderInfoLog);
+  const std::string log = LogLine(shader, gl.GetShaderiv, gl.GetShaderInfoLog);
+  why = log.empty() ? Unexplained(what) : std::string(what) + ": " + log;
   gl.DeleteShader(shader);
   return 0;
 }
@@ -84,7 +99,8 @@ GLuint BuildProgram(const ui::GLFunctions& gl, const std::string& vertex, const 
   GLint ok = GL_FALSE;
   gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
   if (ok == GL_TRUE) return program;
-  why = "linking: " + LogLine(program, gl.GetProgramiv, gl.GetProgramInfoLog);
+  const std::string log = LogLine(program, gl.GetProgramiv, gl.GetProgramInfoLog);
+  why = log.empty() ? Unexplained("linking") : "linking: " + log;
   gl.DeleteProgram(program);
   return 0;
 }

@@ -1,11 +1,14 @@
 // The live per-pixel view's drawing on the current context: the pattern at
 // every pixel of the viewport, as a wallpaper of the viewport's size shows
 // it, with each algorithm's program built the first time it is drawn. One
-// per process (each mode draws with one context).
+// per process (each mode draws with one context). A frame with no current
+// context decides nothing, and one program that does not build is not taken
+// for a context that cannot run shaders.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "gpu/pattern_program.h"
@@ -14,11 +17,16 @@ namespace gpu {
 
 class PixelPainter {
  public:
-  // Draws s into the current viewport (nothing for an algorithm outside
-  // 1..12). False, with one line in `why`, when
-  // the context cannot (no GLSL, or the shader does not build); after that
-  // it answers false at once, without a line, and draws nothing.
-  bool Draw(const Gradient::PatternState& s, std::string& why);
+  enum class Outcome {
+    Drawn,           // the pattern is in the viewport (or nothing to draw: no algorithm)
+    NoContext,       // no context is current: nothing drawn, nothing decided
+    AlgorithmFails,  // this algorithm's program does not build here; the others may
+    Unable,          // the context runs no shaders at all (no GLSL): never again
+  };
+  // Draws s into the current viewport. AlgorithmFails and Unable come with
+  // one line in `why`, once: an algorithm that failed, or a painter that is
+  // unable, answers at once after that, without a line and drawing nothing.
+  Outcome Draw(const Gradient::PatternState& s, std::string& why);
 
  private:
   const PatternProgram* ProgramFor(int32_t algorithm, std::string& why);
@@ -27,6 +35,7 @@ class PixelPainter {
   State state_ = State::Untried;
   ui::GLFunctions gl_;
   std::map<int32_t, PatternProgram> programs_;
+  std::set<int32_t> failed_;  // algorithms whose program did not build
 };
 
 // Which samples a viewport of this size at this place shows, as the

@@ -1,7 +1,9 @@
 // The live frame's choice between the mesh and the per-pixel view, and the
-// fall-back from the one to the other.
+// fall-back from the one to the other: for good where the context runs no
+// shaders, for one algorithm where only its program does not build.
 #include "live/pattern_view.h"
 
+#include <bitset>
 #include <string>
 
 #include "gpu/pixel_painter.h"
@@ -14,6 +16,7 @@ namespace {
 
 PatternView gView = PatternView::Mesh;
 bool gPixelsFailed = false;  // the context could not: the mesh from then on
+std::bitset<13> gAlgorithmFailed;  // these algorithms' programs did not build: the mesh for them
 gpu::PixelPainter gPainter;
 PatternView gNoted = PatternView::Mesh;
 bool gAnyNoted = false;
@@ -35,26 +38,44 @@ void UsePatternView(PatternView view) { gView = view; }
 
 PatternView PatternViewInUse() { return gPixelsFailed ? PatternView::Mesh : gView; }
 
+namespace {
+
+// The view of a frame of s: the mesh for an algorithm whose program did not build.
+PatternView ViewFor(const Gradient::PatternState& s) {
+  const bool failed = s.Algorithm >= 1 && s.Algorithm <= 12 && gAlgorithmFailed[size_t(s.Algorithm)];
+  return failed ? PatternView::Mesh : PatternViewInUse();
+}
+
+}  // namespace
+
 void AdvancePattern(Gradient::PatternState& s) {
   Gradient::DriftFrame(s);
-  if (PatternViewInUse() == PatternView::Mesh) Gradient::SweepFrame(s);
+  if (ViewFor(s) == PatternView::Mesh) Gradient::SweepFrame(s);
 }
 
 void AdvancePacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now) {
-  if (PatternViewInUse() == PatternView::Mesh)
+  if (ViewFor(s) == PatternView::Mesh)
     AdvanceMeshFrame(s, pacing, now);
   else
     AdvanceDrift(s, pacing, now);
 }
 
 void DrawPattern(Gradient::PatternState& s) {
-  if (PatternViewInUse() == PatternView::Pixels) {
+  if (ViewFor(s) == PatternView::Pixels) {
     std::string why;
-    if (gPainter.Draw(s, why)) {
-      NoteView(PatternView::Pixels);
-      return;
+    switch (gPainter.Draw(s, why)) {
+      case gpu::PixelPainter::Outcome::Drawn:
+        NoteView(PatternView::Pixels);
+        return;
+      case gpu::PixelPainter::Outcome::NoContext:
+        return;  // nowhere to draw: neither view can
+      case gpu::PixelPainter::Outcome::AlgorithmFails:
+        gAlgorithmFailed[size_t(s.Algorithm)] = true;
+        break;
+      case gpu::PixelPainter::Outcome::Unable:
+        gPixelsFailed = true;
+        break;
     }
-    gPixelsFailed = true;
     if (!why.empty()) ui::ReportGLProblem("the per-pixel view cannot be drawn: " + why + "; drawing the mesh");
     Gradient::SweepFrame(s);  // this frame's colours, which the pixels did not need
   }

@@ -4,8 +4,9 @@
 // quad and the generated shader; the CPU only drifts the pattern). The
 // choice is process-wide: each mode makes it from its settings or options
 // before its first frame. Where the context cannot draw the pixels (no
-// GLSL, a shader that does not build) the mode draws the mesh instead, and
-// says so in one line where the platform shows such lines.
+// GLSL) the mode draws the mesh instead, and where one algorithm's shader
+// does not build, the mesh for that algorithm; each is said in one line
+// where the platform shows such lines.
 #pragma once
 
 #include "engine/gradient.h"
@@ -16,7 +17,8 @@ namespace live {
 enum class PatternView { Mesh, Pixels };
 
 void UsePatternView(PatternView view);
-// What the frames draw now: Mesh once the pixels could not be drawn.
+// What the frames draw now: Mesh once the context proved unable to draw the
+// pixels (an algorithm whose shader alone failed still draws its mesh).
 PatternView PatternViewInUse();
 
 // A frame's work before drawing: the drift, and for the mesh the sweep.

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/ui.h"
@@ -85,6 +86,12 @@ class GLWindow {
   // From now on SIGTERM, SIGINT and SIGHUP request the end (where the
   // platform has them). Process-wide: only for a mode that owns the process.
   virtual void EndOnTerminationSignals() = 0;
+  // Watches a descriptor of the mode's own (a socket, a file watch, a bus
+  // connection), from the main thread: `ready` runs on the main thread, from
+  // inside Run, whenever it has input or hangs up. A platform without such
+  // descriptors (Windows) ignores it.
+  virtual void WatchReadable(int /*fd*/, std::function<void()> /*ready*/) {}
+  virtual void StopWatching(int /*fd*/) {}
   // The context made non-current and deleted, a window of our own destroyed.
   virtual void Release() = 0;
 };

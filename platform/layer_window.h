@@ -11,6 +11,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,11 @@ class LayerWindow {
   virtual void RequestEnd() = 0;
   // From now on SIGTERM, SIGINT and SIGHUP request the end.
   virtual void EndOnTerminationSignals() = 0;
+  // Watches a descriptor of the mode's own (a socket, a file watch, a bus
+  // connection): `ready` runs on the main thread, from inside Run, whenever
+  // it has input or hangs up; the surfaces' next paints are asked again after it.
+  virtual void WatchReadable(int fd, std::function<void()> ready) = 0;
+  virtual void StopWatching(int fd) = 0;
   // Surfaces, context and connection released.
   virtual void Release() = 0;
 };

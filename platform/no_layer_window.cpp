@@ -15,6 +15,8 @@ class NoLayerWindow : public LayerWindow {
   void RequestEnd() override {}
   void EndOnTerminationSignals() override {}
   void Release() override {}
+  void WatchReadable(int, std::function<void()>) override {}
+  void StopWatching(int) override {}
 };
 
 }  // namespace

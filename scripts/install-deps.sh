@@ -67,10 +67,24 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The 32-bit packages (Wine's 32-bit loader and its libraries) go in a second
+# step: where the mirror's i386 lists are broken they cannot be installed,
+# and then only the 32-bit Windows tests are lost, not everything else.
+native=() i386=()
+for p in "${missing[@]}"; do
+  if [[ $p == *:i386 || $p == wine32 ]]; then i386+=("$p"); else native+=("$p"); fi
+done
+install_packages() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
 if ((${#missing[@]})) || [[ -n "${need_update:-}" ]]; then
   echo "Installing: ${missing[*]}"
   update_package_lists
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  ((${#native[@]} == 0)) || install_packages "${native[@]}"
+  if ((${#i386[@]})) && ! install_packages "${i386[@]}"; then
+    echo "The 32-bit packages could not be installed (${i386[*]}): the 32-bit Windows tests will fail."
+  fi
 fi
 
 # The 32-bit Windows build runs under Wine's 32-bit loader: natively, or

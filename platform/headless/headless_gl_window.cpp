@@ -66,6 +66,8 @@ class HeadlessGLWindow : public GLWindow {
     TheGLWindow().released = true;
     TheGLWindow().current = false;
   }
+  void WatchReadable(int fd, std::function<void()> ready) override { TheGLWindow().watched[fd] = std::move(ready); }
+  void StopWatching(int fd) override { TheGLWindow().watched.erase(fd); }
 
  private:
   void Paint() {
@@ -104,6 +106,11 @@ void HeadlessGLWindow::Run() {
         events_.GLWindowResized(e.a, e.b);
         break;
       case headless::GLWindowEvent::Gone: events_.GLWindowGone(); return;
+      case headless::GLWindowEvent::Ready: {
+        const auto watched = r.watched.find(e.a);
+        if (watched != r.watched.end()) std::function<void()>(watched->second)();
+        break;
+      }
     }
   }
 }

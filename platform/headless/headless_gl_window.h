@@ -7,6 +7,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,8 +18,9 @@
 namespace ui::headless {
 
 struct GLWindowEvent {
-  enum Kind { Paint, Key, Resize, Gone, Wait } kind = Paint;
-  int a = 0, b = 0;  // the key, the new width and height, or the milliseconds waited
+  // Ready: the watched descriptor `a` has input (its callback runs).
+  enum Kind { Paint, Key, Resize, Gone, Wait, Ready } kind = Paint;
+  int a = 0, b = 0;  // the key, the new width and height, the milliseconds waited, or the descriptor
 };
 
 struct GLWindowRecord {
@@ -40,6 +43,7 @@ struct GLWindowRecord {
   bool signalsInstalled = false;
   bool released = false;
   bool current = false;  // the context is current (between Create and Release)
+  std::map<int, std::function<void()>> watched;  // descriptor: callback
 };
 
 GLWindowRecord& TheGLWindow();

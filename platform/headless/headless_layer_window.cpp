@@ -40,6 +40,8 @@ class HeadlessLayerWindow : public LayerWindow {
   void RequestEnd() override { TheLayerWindow().endRequested = true; }
   void EndOnTerminationSignals() override { TheLayerWindow().signalsInstalled = true; }
   void Release() override { TheLayerWindow().released = true; }
+  void WatchReadable(int fd, std::function<void()> ready) override { TheLayerWindow().watched[fd] = std::move(ready); }
+  void StopWatching(int fd) override { TheLayerWindow().watched.erase(fd); }
 
  private:
   void Play(const LayerEvent& e);
@@ -80,6 +82,11 @@ void HeadlessLayerWindow::Play(const LayerEvent& e) {
     case LayerEvent::Key: events_.LayerKeyDown(); break;
     case LayerEvent::Button: events_.LayerButtonDown(); break;
     case LayerEvent::Pointer: events_.LayerPointerAt(e.a, e.b); break;
+    case LayerEvent::Ready: {
+      const auto watched = TheLayerWindow().watched.find(int(e.a));
+      if (watched != TheLayerWindow().watched.end()) std::function<void()>(watched->second)();
+      break;
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 // clock on, a millisecond at a time, painting as it goes.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,8 +17,9 @@ namespace ui::headless {
 
 struct LayerEvent {
   // Sized: the surface's (first) size, then a frame wanted, as a configure
-  // does; Shown: the output's frame callback came; Wait: `a` milliseconds pass.
-  enum Kind { Sized, Shown, Wait, Gone, Key, Button, Pointer } kind = Shown;
+  // does; Shown: the output's frame callback came; Wait: `a` milliseconds
+  // pass; Ready: the watched descriptor `a` has input (its callback runs).
+  enum Kind { Sized, Shown, Wait, Gone, Key, Button, Pointer, Ready } kind = Shown;
   int output = 0;
   double a = 0, b = 0;  // the size, the pointer's position, or the time waited
   std::string name = "HEADLESS-1";  // the output's name (Sized)
@@ -37,6 +39,7 @@ struct LayerRecord {
   bool endRequested = false;
   bool signalsInstalled = false;
   bool released = false;
+  std::map<int, std::function<void()>> watched;  // descriptor: callback
 };
 
 LayerRecord& TheLayerWindow();

@@ -160,6 +160,9 @@ size_t LinuxRegistryFile::StoreValues(const std::vector<Settings::NamedValue>& v
   while (stored < values.size() && RegSetValue(doc, key_, values[stored].name, values[stored].value)) ++stored;
   std::string bytes;
   if (stored == 0 || !EncodeRegFile(doc, bytes)) return 0;
+  // A file the next start would refuse to read is not written at all: the
+  // store stays as it was and the caller reports the first value.
+  if (bytes.size() > kMaxFileBytes) return 0;
   if (!TrySaveFile(path_, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                    NewFileAccess::OwnerOnly)
            .Saved())

@@ -31,11 +31,12 @@ class LinuxRegistryFile : public Settings::RegistryBackend {
   // Under an advisory lock beside the file (other processes' writes wait, so
   // none loses another's values): the file is read again, the values are
   // set, and the file is replaced once, keeping its encoding, header and
-  // line ends. A value the file cannot carry ends the batch there.
+  // line ends. A value the file cannot carry ends the batch there; a batch
+  // that would make the file larger than kMaxFileBytes stores nothing.
   size_t StoreValues(const std::vector<Settings::NamedValue>& values) override;
   void CloseKey() override;
 
-  // Larger files are not read, and never overwritten.
+  // Larger files are not read, never overwritten, and never written.
   static constexpr size_t kMaxFileBytes = 16u << 20;
   // How long a write waits for another process's write to finish.
   static constexpr int kLockWaitMilliseconds = 10000;

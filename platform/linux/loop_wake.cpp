@@ -62,14 +62,56 @@ void LoopWake::EndOnTerminationSignals(std::atomic<bool>& endFlag) {
 }
 
 int LoopWake::Wait(int fd, std::optional<std::chrono::steady_clock::time_point> deadline) {
-  pollfd fds[2] = {{fd, POLLIN, 0}, {read_, POLLIN, 0}};
+  // The pipe's place is kept even without a pipe (fd -1: poll skips it).
+  std::vector<pollfd> fds = {{fd, POLLIN, 0}, {read_, POLLIN, 0}};
+  for (const Watched& w : watched_) fds.push_back({w.fd, POLLIN, 0});
   timespec limit{};
   if (deadline) limit = Remaining(*deadline);
-  if (ppoll(fds, read_ >= 0 ? 2 : 1, deadline ? &limit : nullptr, nullptr) < 0 && errno != EINTR) return -1;
+  if (ppoll(fds.data(), fds.size(), deadline ? &limit : nullptr, nullptr) < 0) {
+    if (errno != EINTR) return -1;
+    for (pollfd& p : fds) p.revents = 0;
+  }
   char buffer[64];
   while (read_ >= 0 && read(read_, buffer, sizeof buffer) > 0) {
   }
+  for (size_t i = 0; i < watched_.size(); ++i) watched_[i].fired = fds[i + 2].revents != 0;
   return fds[0].revents;
+}
+
+void LoopWake::Watch(int fd, std::function<void()> ready) {
+  for (Watched& w : watched_) {
+    if (w.fd == fd) {
+      w.ready = std::move(ready);
+      return;
+    }
+  }
+  watched_.push_back({fd, std::move(ready)});
+}
+
+void LoopWake::Unwatch(int fd) {
+  for (auto it = watched_.begin(); it != watched_.end(); ++it) {
+    if (it->fd == fd) {
+      watched_.erase(it);
+      return;
+    }
+  }
+}
+
+void LoopWake::RunReady() {
+  std::vector<int> ready;
+  for (Watched& w : watched_) {
+    if (w.fired) ready.push_back(w.fd);
+    w.fired = false;
+  }
+  // By descriptor, not by place: a callback may change the list.
+  for (int fd : ready) {
+    for (const Watched& w : watched_) {
+      if (w.fd != fd) continue;
+      const std::function<void()> callback = w.ready;
+      callback();
+      break;
+    }
+  }
 }
 
 }  // namespace posix

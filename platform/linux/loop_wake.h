@@ -1,12 +1,15 @@
 // The main-loop wake-up of the X11 and Wayland windows (POSIX): a pipe to
 // which Wake writes a byte after setting a flag, so that other threads and
 // signal handlers can end the loop's wait without touching Xlib or
-// libwayland, and the wait itself on the connection, the pipe and a deadline.
+// libwayland, and the wait itself on the connection, the pipe, the other
+// descriptors the loop watches (a socket, a file watch, a bus) and a deadline.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace posix {
 
@@ -35,9 +38,23 @@ class LoopWake {
   // wait itself failed.
   int Wait(int fd, std::optional<std::chrono::steady_clock::time_point> deadline);
 
+  // Another descriptor that Wait watches for input (or a hang-up); `ready`
+  // runs from RunReady. Watching a descriptor again replaces its callback.
+  void Watch(int fd, std::function<void()> ready);
+  void Unwatch(int fd);
+  // Runs, on the loop's thread, the callbacks of the watched descriptors that
+  // the last Wait found ready. A callback may watch or unwatch descriptors.
+  void RunReady();
+
  private:
+  struct Watched {
+    int fd;
+    std::function<void()> ready;
+    bool fired = false;
+  };
   int read_ = -1, write_ = -1;
   std::atomic<bool>* endFlag_ = nullptr;
+  std::vector<Watched> watched_;
 };
 
 }  // namespace posix

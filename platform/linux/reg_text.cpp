@@ -270,6 +270,7 @@ RegDocument ParseRegText(std::string_view text, RegEncoding encoding) {
     } else {
       line.name.clear();
       line.value = {};
+      line.section = section;
     }
     doc.lines.push_back(std::move(line));
   }
@@ -389,6 +390,19 @@ std::string FormatRegValueLine(std::string_view name, const RegistryValue& value
 
 namespace {
 
+// A line that starts as a value of this name does but whose data cannot be
+// read (`"Pixels"=dword:-1`): writing the value replaces it rather than
+// adding a second line of the same name.
+bool IsDamagedValueOf(const RegLine& line, std::string_view name) {
+  if (line.kind != RegLine::Kind::Other) return false;
+  std::string_view s = Trim(std::string_view(line.raw).substr(0, line.raw.find('\n')));
+  std::string found;
+  if (!s.empty() && s.front() == '@') s.remove_prefix(1);
+  else if (!TakeQuoted(s, found)) return false;
+  s = Trim(s);
+  return !s.empty() && s.front() == '=' && EqualNoCase(found, name);
+}
+
 // A line added to a CRLF document ends in CR LF too, and so does the line it
 // follows if that was the last one, without a line break of its own.
 void InsertLine(RegDocument& doc, size_t at, std::string raw) {
@@ -438,7 +452,8 @@ bool RegSetValue(RegDocument& original, std::string_view key, std::string_view n
   AddHeaderIfBlank(doc);
   const std::string text = FormatRegValueLine(name, value, doc.version == 0 ? 4 : doc.version);
   if (text.empty() || !Encodable(doc, text) || !Encodable(doc, key)) return false;
-  size_t replace = doc.lines.size(), section = doc.lines.size(), after = doc.lines.size();
+  size_t replace = doc.lines.size(), damaged = doc.lines.size(), section = doc.lines.size(),
+         after = doc.lines.size();
   for (size_t i = 0; i < doc.lines.size(); ++i) {
     const RegLine& line = doc.lines[i];
     if (!SectionMatches(line.section, key)) continue;
@@ -447,7 +462,11 @@ bool RegSetValue(RegDocument& original, std::string_view key, std::string_view n
       after = i;
       if (EqualNoCase(line.name, name)) replace = i;
     }
+    if (IsDamagedValueOf(line, name)) damaged = i;
   }
+  // The readable line is what a read finds; without one, a damaged line of
+  // the same name takes the new value.
+  if (replace == doc.lines.size()) replace = damaged;
   if (replace < doc.lines.size()) {
     // The line keeps its own line end; a value that spanned lines becomes one.
     std::string& raw = doc.lines[replace].raw;

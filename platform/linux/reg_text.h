@@ -21,7 +21,7 @@ struct RegLine {
   enum class Kind { Other, Section, Value };
   Kind kind = Kind::Other;
   std::string raw;      // exactly as in the text, inner line breaks included
-  std::string section;  // Section: the bracketed path; Value: its section's ("" = none)
+  std::string section;  // Section: the bracketed path; otherwise the section it is in ("" = none)
   std::string name;     // Value: the value name ("" for "@")
   Settings::RegistryValue value;
 };
@@ -61,8 +61,9 @@ bool RegFindValue(const RegDocument& doc, std::string_view key, std::string_view
 // Appends the key's section if it does not exist (a blank document first gets
 // the header for its encoding); every other line is kept.
 void RegAddKey(RegDocument& doc, std::string_view key);
-// Replaces the value's last readable line, or adds a line to the key's last
-// section (adding the section if needed); every other line is kept. False,
+// Replaces the value's last readable line, else its last damaged line (one
+// that names the value but whose data cannot be read), or adds a line to the
+// key's last section (adding the section if needed); every other line is kept. False,
 // with the document unchanged, when the value cannot be written in it: a name
 // holding a line break, or text that the file's encoding cannot carry.
 bool RegSetValue(RegDocument& doc, std::string_view key, std::string_view name,

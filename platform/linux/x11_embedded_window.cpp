@@ -85,6 +85,8 @@ class X11GLWindow : public GLWindow {
   void InvalidateAt(Clock::time_point when) override { paintAt_ = when; }
   void RequestEnd() override { wake_.Wake(endRequested_); }
   void EndOnTerminationSignals() override { wake_.EndOnTerminationSignals(endRequested_); }
+  void WatchReadable(int fd, std::function<void()> ready) override { wake_.Watch(fd, std::move(ready)); }
+  void StopWatching(int fd) override { wake_.Unwatch(fd); }
   void Release() override;
 
  private:
@@ -278,6 +280,7 @@ void X11GLWindow::Run() {
     if (gone_) break;
     if (PaintIfDue()) continue;  // look at what arrived meanwhile before sleeping
     if (wake_.Wait(ConnectionNumber(d_), WaitLimit()) < 0) break;
+    wake_.RunReady();
   }
   if (gone_) events_.GLWindowGone();
 }

@@ -71,6 +71,8 @@ class WaylandLayerWindow : public LayerWindow {
   std::vector<std::string> OutputNames() const override { return book_.Names(); }
   void Run() override;
   void RequestEnd() override { wake_.Wake(endRequested_); }
+  void WatchReadable(int fd, std::function<void()> ready) override { wake_.Watch(fd, std::move(ready)); }
+  void StopWatching(int fd) override { wake_.Unwatch(fd); }
   void EndOnTerminationSignals() override;
   void Release() override;
 
@@ -530,6 +532,7 @@ void WaylandLayerWindow::Run() {
     const std::optional<Clock::time_point> next = PaintDue();
     if (gone_ || endRequested_) break;
     if (!WaitForEvents(next)) gone_ = true;
+    wake_.RunReady();
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/wallpaper_stream.h"
@@ -202,7 +203,7 @@ TEST_F(GpuTest, AViewportShowsThePictureOfItsSize) {
   glViewport(5, 7, 64, 48);
   gpu::PixelPainter painter;
   std::string why;
-  ASSERT_TRUE(painter.Draw(s, why)) << why;
+  ASSERT_EQ(painter.Draw(s, why), gpu::PixelPainter::Outcome::Drawn) << why;
   std::vector<uint8_t> rgba(64 * 48 * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(5, 7, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -223,6 +224,24 @@ TEST_F(GpuTest, AViewportShowsThePictureOfItsSize) {
     }
   }
   EXPECT_EQ(differing, 0);
+}
+
+// A frame drawn where no context is current (here: another thread, which
+// has none) draws nothing and decides nothing: every GL call there answers 0,
+// which must not pass for a shader that does not build. The next frame on
+// the context draws.
+TEST_F(GpuTest, AFrameWithoutAContextIsNotTakenForAFailedShader) {
+  const Gradient::PatternState s = StateOf(3, 5, 30);
+  gpu::PixelPainter painter;
+  std::string why;
+  gpu::PixelPainter::Outcome elsewhere = gpu::PixelPainter::Outcome::Drawn;
+  std::thread([&] { elsewhere = painter.Draw(s, why); }).join();
+  EXPECT_EQ(elsewhere, gpu::PixelPainter::Outcome::NoContext);
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(painter.Draw(s, why), gpu::PixelPainter::Outcome::Drawn) << why;
+  std::thread([&] { elsewhere = painter.Draw(s, why); }).join();
+  EXPECT_EQ(elsewhere, gpu::PixelPainter::Outcome::NoContext);
+  EXPECT_EQ(painter.Draw(s, why), gpu::PixelPainter::Outcome::Drawn) << why;
 }
 
 }  // namespace

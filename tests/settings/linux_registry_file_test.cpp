@@ -125,7 +125,10 @@ TEST_F(StoreFileTest, ValuesOfOtherTypesReadAsInvalidDataType) {
   EXPECT_EQ(Load(v), "Invalid data type for 'Path_Wall'");
 }
 
-TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSurviveARewrite) {
+// A damaged line reads as missing. Save Settings puts the value it writes in
+// place of the damaged line of that name (never a second line beside it);
+// a damaged line of a value it does not write stays as it was.
+TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSaveSettingsReplacesThem) {
   const std::string before =
       "REGEDIT4\n\n"
       "[HKEY_CURRENT_USER\\Software\\Prismora]\n"
@@ -147,10 +150,9 @@ TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSurviveARewrite) {
             "REGEDIT4\n\n"
             "[HKEY_CURRENT_USER\\Software\\Prismora]\n"
             "\"Speed\"=dword:0000000a\n"
-            "\"Bright\"=dword:zz\n"
+            "\"Bright\"=dword:00000002\n"
             "\"Algoritm\"=dword:00000005\n"
             "\"Rands\"=dword:00000001\n"
-            "\"Bright\"=dword:00000002\n"
             "\"Pixels\"=dword:00000000\n"
             "\"Path_Wall\"=\"/data\n"
             "\n[HKEY_CURRENT_USER\\Software\\Neighbour]\n\"Keep\"=\"me\"\n");
@@ -181,6 +183,25 @@ std::string SaveError(const fs::path& file, int32_t speed = 1) {
     return e.what();
   }
   return "";
+}
+
+TEST_F(StoreFileTest, ADamagedPixelsLineIsReplacedNotDoubled) {
+  const std::string head = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Prismora]\r\n";
+  const std::string rest =
+      "\"Speed\"=dword:00000003\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
+      "\"Rands\"=dword:00000000\r\n\"Path_Wall\"=\"/data\"\r\n";
+  WriteFile(file, head + "\"pixels\" = dword:-1\r\n" + rest);
+  Vars v;
+  EXPECT_EQ(Load(v), "");  // a value later versions added: damaged reads as absent
+  EXPECT_FALSE(v.pixels);
+  EXPECT_EQ(SaveError(file, 3), "");
+  EXPECT_EQ(ReadFile(file), head + "\"Pixels\"=dword:00000000\r\n" + rest);
+  // A line in another key, or a comment, is not the value's.
+  WriteFile(file, head + rest + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Pixels\"=dword:-1\r\n");
+  EXPECT_EQ(SaveError(file, 3), "");
+  const std::string saved = ReadFile(file);
+  EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Pixels\"=dword:-1\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("\"Path_Wall\"=\"/data\"\r\n\"Pixels\"=dword:00000000\r\n"), std::string::npos);
 }
 
 // A file that is not a registry file is someone else's: reported, and left
@@ -259,6 +280,43 @@ TEST_F(StoreFileTest, AStoreThatCannotBeReadIsReportedAndNeverOverwritten) {
   EXPECT_EQ(Load(v), "Failed to get data for 'Speed'");
   EXPECT_EQ(SaveError(file), "Failed to set data for 'Speed'");
   EXPECT_EQ(fs::file_size(file), big.size());
+}
+
+// The store never writes a file it would refuse to read: a save that makes
+// the file exactly kMaxFileBytes long is written and read back; one that
+// would make it one byte longer writes nothing and is reported at once, and
+// the next start still reads the file.
+TEST_F(StoreFileTest, AStoreIsNeverWrittenPastTheSizeItReads) {
+  const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Kept\"=dword:00000001\n\n";
+  const auto padded = [&](size_t size) {
+    std::string text = head;
+    while (text.size() + 1 < size) text += text.size() % 100 == 0 ? '\n' : ';';
+    return text + "\n";
+  };
+  // How much one Save Settings adds to a store without the key.
+  WriteFile(file, padded(1000));
+  ASSERT_EQ(SaveError(file), "");
+  const size_t growth = fs::file_size(file) - 1000;
+
+  const std::string atLimit = padded(LinuxRegistryFile::kMaxFileBytes - growth);
+  WriteFile(file, atLimit);
+  EXPECT_EQ(SaveError(file, 9), "");
+  EXPECT_EQ(fs::file_size(file), LinuxRegistryFile::kMaxFileBytes);
+  Vars v;
+  EXPECT_EQ(Load(v), "");
+  EXPECT_EQ(v.speed, 9);
+
+  const std::string pastLimit = padded(LinuxRegistryFile::kMaxFileBytes - growth + 1);
+  WriteFile(file, pastLimit);
+  EXPECT_EQ(SaveError(file, 9), "Failed to set data for 'Speed'");
+  EXPECT_EQ(ReadFile(file), pastLimit);
+  // The first run's defaults do not fit either: reported, nothing written,
+  // and the file stays readable for the next start.
+  Vars first;
+  EXPECT_EQ(Load(first), "Failed to set data for 'Speed'");
+  EXPECT_EQ(ReadFile(file), pastLimit);
+  for (const auto& entry : fs::directory_iterator(file.parent_path()))
+    EXPECT_NE(entry.path().extension(), ".tmp");
 }
 
 TEST_F(StoreFileTest, AFolderThatCannotBeCreatedMakesTheFirstRunSilentAndSaveSettingsFail) {
