@@ -8,6 +8,8 @@
 # environment: PRISMORA_E2E_KEEP=1        keep the work folder (screenshots)
 #              PRISMORA_E2E_SHOTS=<dir>   copy the saver and settings screenshots there
 set -uo pipefail
+# Names outside ASCII go to Wine, xdotool and xmodmap as UTF-8.
+export LC_ALL=C.UTF-8
 
 SCR=$(realpath "$1")
 PARENT_EXE=$(realpath "$2")
@@ -211,12 +213,24 @@ test_save_wallpaper() {
   reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
 }
 
+# map_keys <text>: each character of the text that no key has is given a
+# spare key of its own, for good. Otherwise xdotool gives a spare key the
+# character only for the moment of typing it, and Wine, when busy, reads the
+# key before it has seen the new mapping and loses the character.
+map_keys() {
+  local free ch i=0
+  read -r -a free <<<"$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2 }' | tr '\n' ' ')"
+  while IFS= read -r -n1 ch; do
+    [[ -z $ch || $ch == [[:print:]] && $(printf '%d' "'$ch") -lt 128 ]] && continue
+    ((i < ${#free[@]})) || return 1
+    xmodmap -e "keycode ${free[i]} = $(printf 'U%04X' "'$ch") $(printf 'U%04X' "'$ch")" || return 1
+    i=$((i + 1))
+  done <<<"$1"
+}
+
 # type_name <name>: the save dialog's name box holds what was typed. The name
 # box is at 64, 9 in the dialog's client area: into it, all of it selected,
-# then typed over. xdotool types a character that no key has by giving a
-# spare key that character for a moment; Wine may read such a key before it
-# has seen the new mapping and lose it, so the box is read back and the
-# typing tried again.
+# then typed over; read back, and typed again should a key have been lost.
 type_name() {
   local xy dx dy attempt
   xy=$(wintool client "Save Wallpaper") && read -r dx dy <<<"$xy" || return 1
@@ -240,6 +254,7 @@ test_save_wallpaper_names_and_links() {
   ln -s ../other/t.bmp "$folder/Prismora1.bmp"
   reg add "$KEY" /v Path_Wall /t REG_SZ /d "Z:${folder//\//\\}" /f >/dev/null
   reg add "$KEY" /v Bright /t REG_DWORD /d 1 /f >/dev/null  # 640 x 480
+  map_keys '图 ☃' || fail "names: no spare keys for the characters to type"
   start_scr /c
   local pid=$scr_pid
   wait_for 60 window_shown "Settings, Wallpaper Tools" && settings_origin ||
