@@ -96,8 +96,8 @@ Target Refused(Target t, std::string reason) {
 }
 
 // Whether the folder holds an entry of that name, without following it: a
-// link whose file is missing (Windows reports the link itself; Wine lists a
-// Unix link that leads nowhere).
+// link whose file is missing (Windows lists the link itself; Wine 8 lists no
+// Unix link that leads nowhere, which therefore looks absent there).
 bool NameTaken(const std::wstring& path) {
   WIN32_FIND_DATAW found;
   const HANDLE h = FindFirstFileW(path.c_str(), &found);
