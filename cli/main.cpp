@@ -26,6 +26,9 @@ namespace {
 
 using WallpaperCli::WallpaperArgs;
 
+// A message on stderr under the command's name.
+void Complain(const std::string& text) { WallpaperCli::PrintError("prismora-wallpaper: " + text); }
+
 // A percentage line on stderr, shown only on a terminal and only once the
 // render has run for about a second, so short runs and pipes stay quiet.
 struct Progress {
@@ -86,7 +89,7 @@ bool SelectEngine(const WallpaperArgs& a, const char*& gpuBy) {
   }
   const std::string problem = Gradient::SelectEngineByName(name, WallpaperCli::kGpuEngine);
   if (problem.empty()) return true;
-  std::fprintf(stderr, "prismora-wallpaper: %s: %s\n", by, problem.c_str());
+  Complain(std::string(by) + ": " + problem);
   return false;
 }
 
@@ -105,7 +108,7 @@ Renderer OpenRenderer(const char* gpuBy, int32_t algorithm) {
   r.gpu = std::make_unique<gpu::GpuWallpaper>();
   std::string why;
   if (!r.gpu->Open(algorithm, why)) {
-    std::fprintf(stderr, "prismora-wallpaper: %s: no usable OpenGL: %s\n", gpuBy, why.c_str());
+    Complain(std::string(gpuBy) + ": no usable OpenGL: " + why);
     r.refused = 2;
   }
   return r;
@@ -150,9 +153,10 @@ int Run(const WallpaperArgs& a, const char* gpuBy) {
 
 int main(int argc, char** argv) {
   Gradient::SetupFloatingPoint();
-  const WallpaperCli::ParseResult parsed = WallpaperCli::ParseWallpaperArgs(std::vector<std::string>(argv + 1, argv + argc));
+  const WallpaperCli::ParseResult parsed = WallpaperCli::ParseWallpaperArgs(WallpaperCli::Arguments(argc, argv));
   if (!parsed.ok) {
-    std::fprintf(stderr, "prismora-wallpaper: %s\n%s", parsed.error.c_str(), WallpaperCli::kUsage);
+    Complain(parsed.error);
+    std::fputs(WallpaperCli::kUsage, stderr);
     return 2;
   }
   if (parsed.args.help) {
@@ -168,14 +172,15 @@ int main(int argc, char** argv) {
   try {
     return Run(parsed.args, gpuBy);
   } catch (const Platform::FileError& e) {  // the designed message, then why
-    std::fprintf(stderr, "prismora-wallpaper: %s%s%s\n", e.what(), e.Reason().empty() ? "" : ": ",
-                 e.Reason().c_str());
+    std::string text = e.what();
+    if (!e.Reason().empty()) text += ": " + e.Reason();
+    Complain(text);
   } catch (const PrismoraError& e) {
-    std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
+    Complain(e.what());
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "prismora-wallpaper: Out of memory\n");
+    Complain("Out of memory");
   } catch (const std::exception& e) {  // e.g. no thread could be started
-    std::fprintf(stderr, "prismora-wallpaper: %s\n", e.what());
+    Complain(e.what());
   }
   return 1;
 }

@@ -48,7 +48,8 @@ Target StandardOutput();
 // A new, uniquely named, empty file in folder ("" = the current folder,
 // otherwise ending in a separator) that takes the target's permissions and,
 // where allowed, owner and group (Regular), or the new-file permissions.
-// While it exists, SIGINT / SIGTERM / SIGHUP remove it before they act.
+// While it exists, SIGINT / SIGTERM / SIGHUP (Windows: the console's events,
+// and any end of the process) remove it before they act.
 bool CreateTemp(const std::string& folder, const Target& target, bool ownerOnly, Output& out);
 // Opens an InPlace target for writing without creating or truncating it, and
 // without waiting for a reader of a FIFO that nobody reads.
@@ -62,7 +63,8 @@ bool WriteAll(Output& out, const uint8_t* data, size_t n);
 bool WriteAt(Output& out, uint64_t offset, const uint8_t* data, size_t n);
 // A temporary file only: empties it and puts the next WriteAll at its start.
 bool Truncate(Output& out);
-// A temporary file is flushed to the disk; either way the file is closed.
+// A temporary file is flushed to the disk; either way the file is closed
+// (on Windows a temporary file stays open until Replace or Discard).
 bool Finish(Output& out);
 // Renames the finished temporary file over the target in one step.
 bool Replace(Output& out, const std::string& target);

@@ -8,11 +8,43 @@
 #include <cctype>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace ui {
+namespace {
+
+// The program's text is UTF-8. A path is made from it and read back through
+// char8_t: std::filesystem's plain strings are not UTF-8 everywhere (MinGW's
+// takes each byte for a character), so a folder name outside ASCII would not
+// be found again. A name that is no valid text (invalid UTF-8 here, a lone
+// surrogate in a Windows name) gives nothing, not an exception.
+std::optional<fs::path> PathOf(const std::string& text) {
+  try {
+    return fs::path(std::u8string(text.begin(), text.end()));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> TextOf(const fs::path& path) {
+  try {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::string CurrentFolder() {
+  std::error_code ec;
+  const fs::path current = fs::current_path(ec);
+  return ec ? std::string() : TextOf(current).value_or(std::string());
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Application
@@ -285,19 +317,19 @@ void DriveComboBox::NativeItemChosen(int index) {
 
 DirectoryListBox::DirectoryListBox(Form& owner, Rect bounds)
     : Control(owner, MakeDesign(ControlKind::DirectoryList, bounds, "", Font{"Arial", 16, false, clBlack})) {
-  std::error_code ec;
-  directory_ = fs::current_path(ec).string();
+  directory_ = CurrentFolder();
   Refill();
 }
 
 bool DirectoryListBox::SetDirectory(const std::string& folder) {
-  if (folder.empty()) return false;
+  const std::optional<fs::path> path = PathOf(folder);
+  if (folder.empty() || !path) return false;
   std::error_code ec;
-  if (!fs::is_directory(fs::path(folder), ec) || ec) return false;
-  fs::current_path(fs::path(folder), ec);
+  if (!fs::is_directory(*path, ec) || ec) return false;
+  fs::current_path(*path, ec);
   if (ec) return false;
-  directory_ = fs::current_path(ec).string();
-  if (ec) directory_ = folder;
+  directory_ = CurrentFolder();
+  if (directory_.empty()) directory_ = folder;
   Refill();
   if (DriveCombo) DriveCombo->SyncTo(directory_);
   if (FileList) FileList->Read(directory_);
@@ -306,11 +338,11 @@ bool DirectoryListBox::SetDirectory(const std::string& folder) {
 
 void DirectoryListBox::Refill() {
   items_.clear();
-  const fs::path dir(directory_);
+  const fs::path dir = PathOf(directory_).value_or(fs::path());
   // Ancestors from the root down to the folder itself.
   std::vector<std::string> chain;
   for (fs::path p = dir; !p.empty(); p = p.parent_path()) {
-    chain.push_back(p.string());
+    chain.push_back(TextOf(p).value_or(std::string()));
     if (p == p.parent_path()) break;
   }
   items_.assign(chain.rbegin(), chain.rend());
@@ -321,14 +353,15 @@ void DirectoryListBox::Refill() {
   for (fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
        it.increment(ec)) {
     std::error_code typeEc;
-    if (it->is_directory(typeEc) && !typeEc) subs.push_back(it->path().string());
+    if (!it->is_directory(typeEc) || typeEc) continue;
+    if (std::optional<std::string> sub = TextOf(it->path())) subs.push_back(std::move(*sub));
   }
   std::sort(subs.begin(), subs.end());
   items_.insert(items_.end(), subs.begin(), subs.end());
   std::vector<std::string> shown;
   for (const auto& item : items_) {
-    const fs::path p(item);
-    shown.push_back(p.has_filename() ? p.filename().string() : p.string());
+    const fs::path p = PathOf(item).value_or(fs::path());
+    shown.push_back(p.has_filename() ? TextOf(p.filename()).value_or(item) : item);
   }
   native_->SetItems(shown, currentIndex_);
 }
@@ -345,12 +378,13 @@ void FileListBox::Read(const std::string& folder) {
   directory_ = folder;
   files_.clear();
   std::error_code ec;
-  for (fs::directory_iterator it(fs::path(folder), fs::directory_options::skip_permission_denied, ec), end;
-       !ec && it != end; it.increment(ec)) {
+  const fs::path dir = PathOf(folder).value_or(fs::path());
+  for (fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
+       it.increment(ec)) {
     std::error_code typeEc;
     if (!it->is_regular_file(typeEc) || typeEc) continue;
-    std::string name = it->path().filename().string();
-    if (MatchesMask(name, mask_)) files_.push_back(std::move(name));
+    std::optional<std::string> name = TextOf(it->path().filename());
+    if (name && MatchesMask(*name, mask_)) files_.push_back(std::move(*name));
   }
   std::sort(files_.begin(), files_.end());
   selected_ = -1;

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/win32_text.h"
 
 namespace ui {
 
@@ -40,12 +41,14 @@ void PlatformInitialize() {
   InitCommonControlsEx(&icc);
 }
 
+// The wide functions: a character typed into a control (a Unicode window)
+// reaches it whole, not through the ANSI code page.
 void PlatformRunLoop() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (PreviewKey(msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
@@ -53,7 +56,8 @@ void PlatformQuit() { PostQuitMessage(0); }
 
 void PlatformMessageBox(const std::string& title, const std::string& message) {
   // Owned by the active window so that it stays above a topmost saver window.
-  MessageBoxA(GetActiveWindow(), message.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+  // Wide: a message may name a file outside the ANSI code page.
+  MessageBoxW(GetActiveWindow(), WinText::Wide(message).c_str(), WinText::Wide(title).c_str(), MB_OK | MB_ICONERROR);
 }
 
 // The screen's own pixels, also for the system-scaled settings window: its

@@ -3,6 +3,9 @@
 // dialog's drive combo box, folder list and file list. Each mirrors the state
 // that the portable Control pushes down and reports the user's actions, which
 // arrive as notifications at the parent form (routed here from win32_window).
+// The controls are Unicode windows and their text goes through the wide
+// functions: a folder or file name outside the ANSI code page is shown and
+// typed as it is.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +14,7 @@
 #include <tuple>
 
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/win32_text.h"
 
 namespace ui {
 namespace {
@@ -19,8 +23,11 @@ namespace {
 // height its font needs.
 constexpr int kDropDownHeight = 160;
 
+using WinText::Utf8;
+using WinText::Wide;
+
 struct WindowSpec {
-  const char* className;
+  const wchar_t* className;
   DWORD style, exStyle;
 };
 
@@ -28,24 +35,24 @@ WindowSpec SpecFor(const ControlDesign& d) {
   constexpr DWORD child = WS_CHILD | WS_VISIBLE;
   switch (d.kind) {
     case ControlKind::Label:
-      return {"STATIC", child | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
+      return {L"STATIC", child | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case ControlKind::TrackBar:
       // A tick at every position, below the bar; the thumb is sized to the
       // bar's low design height so that thumb and ticks both show.
-      return {TRACKBAR_CLASSA, child | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH, 0};
+      return {TRACKBAR_CLASSW, child | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH, 0};
     case ControlKind::CheckBox:
-      return {"BUTTON", child | WS_TABSTOP | BS_CHECKBOX | BS_LEFTTEXT, 0};
+      return {L"BUTTON", child | WS_TABSTOP | BS_CHECKBOX | BS_LEFTTEXT, 0};
     case ControlKind::Button:
-      return {"BUTTON", child | WS_TABSTOP | (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+      return {L"BUTTON", child | WS_TABSTOP | (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
     case ControlKind::Edit:
-      return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::DriveList:
-      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+      return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
     case ControlKind::DirectoryList:
     case ControlKind::FileList:
-      return {"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
+      return {L"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
   }
-  return {"STATIC", child, 0};
+  return {L"STATIC", child, 0};
 }
 
 class Win32Control : public NativeControl {
@@ -55,7 +62,7 @@ class Win32Control : public NativeControl {
     const WindowSpec shape = SpecFor(d);
     const Rect& b = d.bounds;
     const int height = d.kind == ControlKind::DriveList ? b.height + kDropDownHeight : b.height;
-    hwnd_ = CreateWindowExA(shape.exStyle, shape.className, d.text.c_str(), shape.style, b.left, b.top, b.width,
+    hwnd_ = CreateWindowExW(shape.exStyle, shape.className, Wide(d.text).c_str(), shape.style, b.left, b.top, b.width,
                             height, reinterpret_cast<HWND>(control.Owner().Handle()), nullptr,
                             win32::Instance(), nullptr);
     if (!hwnd_) return;
@@ -77,7 +84,7 @@ class Win32Control : public NativeControl {
 
   void SetText(const std::string& text) override {
     pushing_ = true;  // an edit box echoes the change as EN_CHANGE
-    SetWindowTextA(hwnd_, text.c_str());
+    SetWindowTextW(hwnd_, Wide(text).c_str());
     pushing_ = false;
     FitLabel();
   }
@@ -109,9 +116,9 @@ class Win32Control : public NativeControl {
  private:
   void FillList(UINT resetMsg, UINT addMsg, UINT selectMsg, const std::vector<std::string>& shown, int selected);
   std::vector<std::string> Indented(const std::vector<std::string>& items, int current) const;
-  std::string WindowText() const {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd_)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(hwnd_, text.data(), static_cast<int>(text.size()))));
+  std::wstring WideText() const {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
     return text;
   }
   int ListSelection(UINT msg) const { return static_cast<int>(SendMessageA(hwnd_, msg, 0, 0)); }
@@ -129,13 +136,13 @@ class Win32Control : public NativeControl {
 // whole instead of cut. They never shrink below the designed width.
 void Win32Control::FitLabel() {
   if (!hwnd_ || control_.Design().kind != ControlKind::Label) return;
-  const std::string text = WindowText();
+  const std::wstring text = WideText();
   // A memory DC: the static's own DC would be its parent's (the class has
   // CS_PARENTDC), and that one carries the form's OpenGL surface.
   HDC dc = CreateCompatibleDC(nullptr);
   SelectObject(dc, win32::FontFor(font_));
   SIZE extent{};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   DeleteDC(dc);
   const Rect& b = control_.Design().bounds;
   const int width = std::max<int>(b.width, extent.cx + 2);
@@ -180,7 +187,7 @@ void Win32Control::FillList(UINT resetMsg, UINT addMsg, UINT selectMsg, const st
   if (shown != shown_) {
     shown_ = shown;
     SendMessageA(hwnd_, resetMsg, 0, 0);
-    for (const std::string& s : shown_) SendMessageA(hwnd_, addMsg, 0, reinterpret_cast<LPARAM>(s.c_str()));
+    for (const std::string& s : shown_) SendMessageW(hwnd_, addMsg, 0, reinterpret_cast<LPARAM>(Wide(s).c_str()));
   }
   SendMessageA(hwnd_, selectMsg, static_cast<WPARAM>(selected), 0);
 }
@@ -192,7 +199,7 @@ void Win32Control::Command(int code) {
       if (code == BN_CLICKED) control_.NativeClicked();
       break;
     case ControlKind::Edit:
-      if (code == EN_CHANGE && !pushing_) control_.NativeTextChanged(WindowText());
+      if (code == EN_CHANGE && !pushing_) control_.NativeTextChanged(Utf8(WideText()));
       break;
     case ControlKind::DriveList:
       if (code == CBN_SELCHANGE) control_.NativeItemChosen(ListSelection(CB_GETCURSEL));

@@ -1,15 +1,40 @@
-// The Windows registry backend: RegOpenKeyExA / RegCreateKeyExA with
-// KEY_ALL_ACCESS, RegQueryValueExA, RegSetValueExA, RegCloseKey.
+// The Windows registry backend: RegOpenKeyExW / RegCreateKeyExW with
+// KEY_ALL_ACCESS, RegQueryValueExW, RegSetValueExW, RegCloseKey. The wide
+// functions, so that a string holds any character: the settings code's text
+// is UTF-8, the registry's is UTF-16, and the ANSI functions would turn a
+// folder name outside the ANSI code page into question marks. A string that
+// an ANSI program stored reads the same, since the registry keeps every
+// string as UTF-16 whichever function stored it.
 #include "platform/win32/win32_registry.h"
 
 #include <windows.h>
 
 #include "platform/native_registry.h"
+#include "platform/win32/win32_text.h"
 
 namespace Platform {
 namespace {
 
 HKEY AsKey(void* key) { return static_cast<HKEY>(key); }
+
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// A string's bytes, terminating zero included when there is one, from UTF-16
+// to UTF-8 and back; an odd last byte is dropped. Other types stay as stored.
+std::vector<uint8_t> FromStored(DWORD type, std::vector<uint8_t> data) {
+  if (!IsText(type)) return data;
+  const std::wstring_view wide(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  const std::string text = WinText::Utf8(wide);
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> ToStored(const Settings::RegistryValue& value) {
+  if (!IsText(value.type)) return value.data;
+  const std::wstring wide =
+      WinText::Wide(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+  const auto* bytes = reinterpret_cast<const uint8_t*>(wide.data());
+  return std::vector<uint8_t>(bytes, bytes + wide.size() * sizeof(wchar_t));
+}
 
 // One per logon session; its name only needs to be ours.
 constexpr const char* kMutexName = "Local\\Prismora-settings-store";
@@ -44,7 +69,7 @@ bool Win32Registry::OpenKey(const std::string& path) {
   CloseKey();
   Lock();
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, FullPath(path).c_str(), 0, KEY_ALL_ACCESS, &key) !=
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, WinText::Wide(FullPath(path)).c_str(), 0, KEY_ALL_ACCESS, &key) !=
       ERROR_SUCCESS) {
     Unlock();
     return false;
@@ -57,7 +82,7 @@ bool Win32Registry::CreateKey(const std::string& path) {
   CloseKey();
   Lock();
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, FullPath(path).c_str(), 0, nullptr,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, WinText::Wide(FullPath(path)).c_str(), 0, nullptr,
                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
     Unlock();
@@ -68,22 +93,22 @@ bool Win32Registry::CreateKey(const std::string& path) {
 }
 
 // The buffer is sized from the value itself, and the bytes are taken as
-// stored: a string need not end with a zero byte. The value may change size
+// stored: a string need not end with a zero. The value may change size
 // between the two queries, hence the loop.
 bool Win32Registry::QueryValue(const std::string& name, Settings::RegistryValue& out) {
   if (!key_) return false;
+  const std::wstring wideName = WinText::Wide(name);
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(AsKey(key_), name.c_str(), nullptr, &type, nullptr, &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(AsKey(key_), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
       return false;
-    out.data.assign(size, 0);
-    const LONG rc = RegQueryValueExA(AsKey(key_), name.c_str(), nullptr, &type,
-                                     size ? out.data.data() : nullptr, &size);
+    std::vector<uint8_t> data(size, 0);
+    const LONG rc = RegQueryValueExW(AsKey(key_), wideName.c_str(), nullptr, &type, size ? data.data() : nullptr, &size);
     if (rc == ERROR_MORE_DATA) continue;
     if (rc != ERROR_SUCCESS) return false;
+    data.resize(size);
     out.type = type;
-    out.data.resize(size);
+    out.data = FromStored(type, std::move(data));
     return true;
   }
   return false;
@@ -92,8 +117,9 @@ bool Win32Registry::QueryValue(const std::string& name, Settings::RegistryValue&
 size_t Win32Registry::StoreValues(const std::vector<Settings::NamedValue>& values) {
   size_t stored = 0;
   for (const Settings::NamedValue& v : values) {
-    if (!key_ || RegSetValueExA(AsKey(key_), v.name.c_str(), 0, v.value.type, v.value.data.data(),
-                                DWORD(v.value.data.size())) != ERROR_SUCCESS)
+    const std::vector<uint8_t> bytes = ToStored(v.value);
+    if (!key_ || RegSetValueExW(AsKey(key_), WinText::Wide(v.name).c_str(), 0, v.value.type, bytes.data(),
+                                DWORD(bytes.size())) != ERROR_SUCCESS)
       break;
     ++stored;
   }

@@ -24,7 +24,7 @@ class Win32Registry : public Settings::RegistryBackend {
   bool OpenKey(const std::string& path) override;
   bool CreateKey(const std::string& path) override;
   bool QueryValue(const std::string& name, Settings::RegistryValue& out) override;
-  // One RegSetValueExA after the other: the registry keeps no batch.
+  // One RegSetValueExW after the other: the registry keeps no batch.
   size_t StoreValues(const std::vector<Settings::NamedValue>& values) override;
   void CloseKey() override;
 

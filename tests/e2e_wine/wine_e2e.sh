@@ -8,6 +8,8 @@
 # environment: PRISMORA_E2E_KEEP=1        keep the work folder (screenshots)
 #              PRISMORA_E2E_SHOTS=<dir>   copy the saver and settings screenshots there
 set -uo pipefail
+# Names outside ASCII go to Wine, xdotool and xmodmap as UTF-8.
+export LC_ALL=C.UTF-8
 
 SCR=$(realpath "$1")
 PARENT_EXE=$(realpath "$2")
@@ -175,6 +177,12 @@ test_settings_window() {
 }
 
 bmp_field() { od -An -t u"$3" -j "$2" -N "$3" "$1" | tr -d ' '; }
+# valid_bmp <file> <width> <height>: a whole 24-bit BMP of that size.
+valid_bmp() {
+  [[ -s $1 && "$(head -c 2 "$1")" == BM ]] &&
+    (($(bmp_field "$1" 18 4) == $2 && $(bmp_field "$1" 22 4) == $3 && $(bmp_field "$1" 28 2) == 24)) &&
+    (($(stat -c %s "$1") == 54 + $2 * $3 * 3))
+}
 
 test_save_wallpaper() {
   local folder=$WORK/walls cx cy
@@ -202,6 +210,78 @@ test_save_wallpaper() {
   fi
   focus "Settings, Wallpaper Tools" && xdotool key Escape
   ends_within 30 "$pid" || { fail "the settings window did not close after the save"; stop "$pid"; }
+  reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
+}
+
+# map_keys <text>: each character of the text that no key has is given a
+# spare key of its own, for good. Otherwise xdotool gives a spare key the
+# character only for the moment of typing it, and Wine, when busy, reads the
+# key before it has seen the new mapping and loses the character.
+map_keys() {
+  local free ch i=0
+  read -r -a free <<<"$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2 }' | tr '\n' ' ')"
+  while IFS= read -r -n1 ch; do
+    [[ -z $ch || $ch == [[:print:]] && $(printf '%d' "'$ch") -lt 128 ]] && continue
+    ((i < ${#free[@]})) || return 1
+    xmodmap -e "keycode ${free[i]} = $(printf 'U%04X' "'$ch") $(printf 'U%04X' "'$ch")" || return 1
+    i=$((i + 1))
+  done <<<"$1"
+}
+
+# type_name <name>: the save dialog's name box holds what was typed. The name
+# box is at 64, 9 in the dialog's client area: into it, all of it selected,
+# then typed over; read back, and typed again should a key have been lost.
+type_name() {
+  local xy dx dy attempt
+  xy=$(wintool client "Save Wallpaper") && read -r dx dy <<<"$xy" || return 1
+  for attempt in 1 2 3 4 5; do
+    xdotool mousemove $((dx + 120)) $((dy + 19)) click 1
+    xdotool key ctrl+a
+    xdotool type --delay 100 "$1"
+    [[ $(wintool edit "Save Wallpaper") == "$1" ]] && return 0
+  done
+  return 1
+}
+
+# The export into a folder named outside the ANSI code page, where the
+# proposed name is a symbolic link (a Unix one: Wine 8 makes no Windows
+# links), then under a typed name outside that code page too: the link's
+# file is replaced and the link stays; the typed name is the file's.
+test_save_wallpaper_names_and_links() {
+  local folder="$WORK/壁纸 Ωμέγα" cx cy
+  mkdir -p "$folder" "$WORK/other"
+  printf 'the previous wallpaper' >"$WORK/other/t.bmp"
+  ln -s ../other/t.bmp "$folder/Prismora1.bmp"
+  reg add "$KEY" /v Path_Wall /t REG_SZ /d "Z:${folder//\//\\}" /f >/dev/null
+  reg add "$KEY" /v Bright /t REG_DWORD /d 1 /f >/dev/null  # 640 x 480
+  map_keys '图 ☃' || fail "names: no spare keys for the characters to type"
+  start_scr /c
+  local pid=$scr_pid
+  wait_for 60 window_shown "Settings, Wallpaper Tools" && settings_origin ||
+    { fail "names: no settings window"; stop "$pid"; return; }
+  xdotool mousemove $((cx + 226)) $((cy + 462)) click 1
+  if wait_for 120 window_shown "Save Wallpaper" && focus "Save Wallpaper"; then
+    xdotool key Return
+    if wait_for 60 valid_bmp "$WORK/other/t.bmp" 640 480 && [[ -L "$folder/Prismora1.bmp" ]]; then
+      pass "the export into a folder named outside the ANSI code page replaces the file a link leads to"
+    else
+      fail "the export through a link: $(ls -l "$folder" "$WORK/other" | tr '\n' ' ')"
+    fi
+  else
+    fail "names: Save Wallpaper opened no save dialog"
+  fi
+  focus "Settings, Wallpaper Tools" && xdotool mousemove $((cx + 226)) $((cy + 462)) click 1
+  if wait_for 120 window_shown "Save Wallpaper" && focus "Save Wallpaper"; then
+    if type_name 'Wallpaper 图 ☃' && xdotool key Return && wait_for 60 valid_bmp "$folder/Wallpaper 图 ☃.bmp" 640 480; then
+      pass "a typed name outside the ANSI code page is the file's name"
+    else
+      fail "no 'Wallpaper 图 ☃.bmp' after typing it (the box held '$(wintool edit "Save Wallpaper")'): $(ls "$folder" | tr '\n' ' ')"
+    fi
+  else
+    fail "names: the second Save Wallpaper opened no save dialog"
+  fi
+  focus "Settings, Wallpaper Tools" && xdotool key Escape
+  ends_within 30 "$pid" || { fail "the settings window did not close after the saves"; stop "$pid"; }
   reg add "$KEY" /v Bright /t REG_DWORD /d 3 /f >/dev/null
 }
 
@@ -285,6 +365,7 @@ test_bright_of_wrong_type
 test_saver_per_pixel
 test_settings_window
 test_save_wallpaper
+test_save_wallpaper_names_and_links
 test_preview_in_window
 test_preview_without_parent
 test_preview_missing_window

@@ -1,5 +1,6 @@
 /* Looks at the windows of other programs for the end-to-end tests:
      wintool text <title>      the texts of the window's static controls, one a line
+     wintool edit <title>      the text of the window's edit box, in UTF-8
      wintool client <title>    the screen position of its client area: x y
      wintool close <title>     asks the window to close
      wintool foreground        the title of the foreground window
@@ -23,6 +24,22 @@ static BOOL CALLBACK PrintStatic(HWND child, LPARAM unused) {
   return TRUE;
 }
 
+/* The edit box's text, read as UTF-16 and printed as UTF-8, so that any
+   character shows. */
+static BOOL CALLBACK PrintEdit(HWND child, LPARAM unused) {
+  wchar_t cls[64], text[512];
+  char utf8[2048];
+  (void)unused;
+  GetClassNameW(child, cls, 64);
+  if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
+  /* WM_GETTEXT: GetWindowText gives only a window's title across processes. */
+  text[0] = 0;
+  SendMessageW(child, WM_GETTEXT, 512, (LPARAM)text);
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, NULL, NULL);
+  printf("%s\n", utf8);
+  return FALSE;
+}
+
 static BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
   char cls[64];
   RECT r;
@@ -41,6 +58,8 @@ static int ByTitle(const char* command, const char* title) {
   if (!window) return 2;
   if (strcmp(command, "text") == 0) {
     EnumChildWindows(window, PrintStatic, 0);
+  } else if (strcmp(command, "edit") == 0) {
+    EnumChildWindows(window, PrintEdit, 0);
   } else if (strcmp(command, "client") == 0) {
     ClientToScreen(window, &origin);
     printf("%ld %ld\n", (long)origin.x, (long)origin.y);
@@ -80,7 +99,7 @@ int main(int argc, char** argv) {
   } else if (argc == 3) {
     status = ByTitle(argv[1], argv[2]);
   }
-  if (status == 64) fprintf(stderr, "usage: wintool text|client|close <title> | foreground | foreground-class | children <hwnd>\n");
+  if (status == 64) fprintf(stderr, "usage: wintool text|edit|client|close <title> | foreground | foreground-class | children <hwnd>\n");
   fflush(stdout);
   return status;
 }

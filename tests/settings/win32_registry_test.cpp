@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "base/error.h"
 #include "platform/native_registry.h"
+#include "platform/win32/win32_text.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_store.h"
 
@@ -74,6 +76,42 @@ TEST(Win32Registry, StringsAreReadWithoutTrustingATerminatingZero) {
   } catch (const PrismoraError& e) {
     EXPECT_STREQ(e.what(), "Invalid data type for 'Blob'");
   }
+}
+
+// A folder named outside the ANSI code page is stored as it is, as a REG_SZ
+// whose terminating zero is counted; what an ANSI program stored (an earlier
+// version of this one) reads as the same text.
+TEST(Win32Registry, StringsKeepEveryCharacterAndAnsiStoresReadTheSame) {
+  ScratchKey scratch;
+  const std::string key = scratch.path() + "\\Software\\Prismora";
+  // "Café" in the ANSI code page where it has an "é" (the prefix's own), else plain.
+  BOOL lossy = FALSE;
+  char ansi[16] = {};
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"Caf\u00e9", -1, ansi, sizeof ansi, nullptr, &lossy);
+  const std::string oldText = lossy ? "Cafe" : "Caf\u00e9";
+  if (lossy) std::strcpy(ansi, "Cafe");
+  PutRaw(key, "Old", REG_SZ, ansi, DWORD(std::strlen(ansi) + 1));
+
+  const std::string folder = "Z:\\壁纸 Ωμέγα ☃";
+  {
+    Settings::Registry reg(scratch.backend());
+    ASSERT_TRUE(reg.OpenKey(Settings::kSettingsKey));
+    EXPECT_EQ(reg.ReadString("Old"), oldText);
+    reg.WriteString("Path_Wall", folder);
+  }
+  HKEY k = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, WinText::Wide(key).c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
+  wchar_t stored[64] = {};
+  DWORD type = 0, bytes = sizeof stored;
+  EXPECT_EQ(RegQueryValueExW(k, L"Path_Wall", nullptr, &type, reinterpret_cast<BYTE*>(stored), &bytes),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  EXPECT_EQ(std::wstring(stored), L"Z:\\\u58c1\u7eb8 \u03a9\u03bc\u03ad\u03b3\u03b1 \u2603");
+  EXPECT_EQ(bytes, (wcslen(stored) + 1) * sizeof(wchar_t));
+  Settings::Registry reg(scratch.backend());
+  ASSERT_TRUE(reg.OpenKey(Settings::kSettingsKey));
+  EXPECT_EQ(reg.ReadString("Path_Wall"), folder);
 }
 
 TEST(Win32Registry, OpenNeverCreatesAndWritesNeedAnOpenKey) {

@@ -146,6 +146,40 @@ TEST_F(UiTest, FolderAndFileListsAreLinked) {
   fs::remove_all(root);
 }
 
+// The names in UTF-8, as the program keeps text, into a path and back.
+fs::path PathOf(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+std::string TextOf(const fs::path& p) {
+  const std::u8string text = p.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// CJK, Greek and a symbol: no single ANSI code page holds them all.
+TEST_F(UiTest, FolderAndFileListsTakeNamesOutsideAnyCodePage) {
+  const fs::path saved = fs::current_path();
+  const fs::path root = fs::temp_directory_path() / ("prismora-ui-names-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(root);
+  const fs::path folder = root / PathOf("壁纸 Ωμέγα");
+  fs::create_directories(folder / PathOf("子 ☃"));
+  std::ofstream(folder / PathOf("图.bmp")) << "x";
+  Probe& f = Application::Get().CreateForm<Probe>();
+  Edit edit(f, {0, 0, 10, 10}, "");
+  FileListBox files(f, {0, 0, 10, 10});
+  DirectoryListBox dirs(f, {0, 0, 10, 10});
+  dirs.FileList = &files;
+  files.FileEdit = &edit;
+  ASSERT_TRUE(dirs.SetDirectory(TextOf(folder)));
+  EXPECT_EQ(fs::current_path(), fs::canonical(folder));
+  EXPECT_EQ(dirs.Directory(), TextOf(fs::canonical(folder)));
+  EXPECT_EQ(files.Files(), std::vector<std::string>{"图.bmp"});
+  files.Select(0);
+  EXPECT_EQ(edit.Text(), "图.bmp");
+  EXPECT_EQ(dirs.Items().back(), TextOf(fs::canonical(folder) / PathOf("子 ☃")));
+  dirs.NativeItemChosen(static_cast<int>(dirs.Items().size()) - 1);
+  EXPECT_EQ(fs::current_path(), fs::canonical(folder / PathOf("子 ☃")));
+  fs::current_path(saved);
+  fs::remove_all(root);
+}
+
 TEST(MaskTest, MatchesTheExtensionInAnyCase) {
   EXPECT_TRUE(MatchesMask("x.bmp", "*.bmp"));
   EXPECT_TRUE(MatchesMask("X.BMP", "*.bmp"));
