@@ -149,6 +149,7 @@ Target ByHandle(Target t, HANDLE h) {
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Refused(t, "Is a folder");
   if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return Refused(t, ReasonOf(ERROR_ACCESS_DENIED));
   t.kind = Target::Kind::Regular;
+  t.mode = info.dwFileAttributes;  // what the replacement keeps of them: CreateTemp
   const std::string final = FinalPath(h);
   if (!final.empty()) t.path = final;
   return t;
@@ -177,15 +178,23 @@ Target Inspect(const std::string& path, Output&) {
   return ByAttributes(t, wide);
 }
 
-bool CreateTemp(const std::string& folder, const Target&, bool, Output& out) {
+// The attributes a replaced file keeps: what the user set on it (hidden,
+// system, archive, left out of the index). Read-only files are refused, and
+// compression or encryption are the folder's business.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool CreateTemp(const std::string& folder, const Target& target, bool, Output& out) {
   InstallConsoleHandler();
+  const DWORD kept = target.kind == Target::Kind::Regular ? target.mode & kKeptAttributes : 0;
+  const DWORD attributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = folder + "~prismora-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(tempCounter++) + ".tmp";
     const std::wstring wide = Wide(name);
     const TempLocked locked;
     const HANDLE h =
-        CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       armedTemp = wide;
       armedMarked = MarkForDeletion(h, true);

@@ -95,6 +95,25 @@ bool MakeLink(const std::string& link, const std::string& target) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// A replaced file keeps the attributes its user set (hidden, system, archive,
+// not indexed), as the Linux writer keeps a file's mode; a new file gets none.
+TEST(FileWriterWindows, AReplacedFileKeepsItsAttributes) {
+  TestFiles::ScratchFolder scratch;
+  const std::string path = Utf8Of(scratch.Path()) + "\\hidden.bmp";
+  ASSERT_TRUE(Platform::TrySaveFile(path, Span("old")).Saved());
+  const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesW(Wide(path).c_str(), set));
+  if ((GetFileAttributesW(Wide(path).c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0)
+    GTEST_SKIP() << "this file system keeps no hidden attribute";
+  ASSERT_TRUE(Platform::TrySaveFile(path, Span("new")).Saved());
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_EQ(GetFileAttributesW(Wide(path).c_str()) & (set | FILE_ATTRIBUTE_SYSTEM), set);
+
+  const std::string fresh = Utf8Of(scratch.Path()) + "\\fresh.bmp";
+  ASSERT_TRUE(Platform::TrySaveFile(fresh, Span("x")).Saved());
+  EXPECT_EQ(GetFileAttributesW(Wide(fresh).c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
 TEST(FileWriterWindows, ALinkKeepsLeadingToTheFileThatIsReplaced) {
   TestFiles::ScratchFolder scratch;
   const std::string folder = Utf8Of(scratch.Path());
