@@ -16,6 +16,7 @@
 #include "host/embedded_options.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
+#include "live/pause_reasons.h"
 #include "platform/gl_window.h"
 #include "settings/registry.h"
 
@@ -57,6 +58,7 @@ class EmbeddedSaver : public ui::GLWindowEvents {
  private:
   std::unique_ptr<ui::GLWindow> window_;
   live::FramePacing pacing_;
+  live::PauseReasons reasons_;
   live::FrameRateLog frameRateLog_;
 };
 

@@ -21,6 +21,7 @@
 #include "host/saver_input.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
+#include "live/pause_reasons.h"
 #include "platform/layer_window.h"
 
 namespace layered {
@@ -39,8 +40,8 @@ class PointerTravel {
   std::optional<double> x0_, y0_;
 };
 
-// One output's picture: its pattern, its drawable's size, its pacing and
-// its frame-rate log.
+// One output's picture: its pattern, its drawable's size, its pacing, why
+// it draws fewer frames or none, and its frame-rate log.
 struct OutputPicture {
   OutputPicture(const embedded::PatternChoice& choice, const std::string& name, int32_t delayMicroseconds);
   // Value-initialised: the engine's record starts at zero, as the
@@ -48,6 +49,7 @@ struct OutputPicture {
   std::unique_ptr<Gradient::PatternState> pattern = std::make_unique<Gradient::PatternState>();
   int width = 1, height = 1;
   live::FramePacing pacing;
+  live::PauseReasons reasons;
   live::FrameRateLog log;
 };
 

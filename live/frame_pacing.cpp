@@ -7,11 +7,22 @@ FramePacing::FramePacing(PaceTime start, std::chrono::microseconds gap, FrameReq
     : start_(start), gap_(gap.count() > 0 ? gap : std::chrono::microseconds(0)), requests_(requests), next_(start) {}
 
 std::optional<PaceTime> FramePacing::NextFrameAt() const {
-  if (!asked_) return std::nullopt;
+  if (!asked_ || held_) return std::nullopt;
   return next_;
 }
 
-bool FramePacing::FrameDue(PaceTime now) const { return asked_ && now >= next_; }
+bool FramePacing::FrameDue(PaceTime now) const { return asked_ && !held_ && now >= next_; }
+
+void FramePacing::SetFloorGap(std::chrono::microseconds floor) {
+  floor_ = floor.count() > 0 ? floor : std::chrono::microseconds(0);
+}
+
+// A frame after a pause comes at once: the picture has been still long
+// enough. The display's own asking is kept as it stood.
+void FramePacing::Hold(bool held) {
+  if (held_ && !held) next_ = start_;
+  held_ = held;
+}
 
 int64_t FramePacing::StepsDueBy(PaceTime now) const {
   if (now <= start_) return 0;
@@ -26,8 +37,9 @@ int64_t FramePacing::TakeFrame(PaceTime now) {
   const int64_t steps = due > steps_ ? due - steps_ : 0;
   steps_ += steps;
   ++frames_;
-  next_ += gap_;
-  if (next_ < now) next_ = now + gap_;
+  const std::chrono::microseconds gap = Gap();
+  next_ += gap;
+  if (next_ < now) next_ = now + gap;
   if (requests_ == FrameRequests::FromDisplay) asked_ = false;
   return steps;
 }

@@ -48,12 +48,24 @@ class FramePacing {
   int64_t StepsTaken() const { return steps_; }
   int64_t FramesDrawn() const { return frames_; }
   PaceTime Start() const { return start_; }
-  std::chrono::microseconds Gap() const { return gap_; }
+  // The shortest gap in force: --delay's, or the floor when that is longer.
+  std::chrono::microseconds Gap() const { return floor_ > gap_ ? floor_ : gap_; }
+
+  // A floor under the gap (battery power's "20 frames a second"; 0: none).
+  // The drift is not touched: the same motion with fewer frames.
+  void SetFloorGap(std::chrono::microseconds floor);
+  // Held: no frame is due, whatever the display asks (a pause; the last
+  // frame stays on the screen). Released, a frame is due at once, and it
+  // brings the drift to the time by the steps that passed meanwhile.
+  void Hold(bool held);
+  bool Held() const { return held_; }
 
  private:
   PaceTime start_;
   std::chrono::microseconds gap_;
   FrameRequests requests_;
+  std::chrono::microseconds floor_{0};
+  bool held_ = false;
   bool asked_ = true;  // a new surface's first frame is wanted
   PaceTime next_;
   int64_t steps_ = 0;
