@@ -7,6 +7,7 @@
 #include <charconv>
 
 #include "base/option_table.h"
+#include "control/request.h"
 
 const char* const kPrismoraUsage =
     "usage: prismora [/s | /c | /p WINDOW | /a WINDOW]\n"
@@ -14,6 +15,7 @@ const char* const kPrismoraUsage =
     "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
     "       prismora --layer LAYER [--output NAME] [--speed N] [--algorithm N] [--random | --no-random]\n"
     "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
+    "       prismora --send COMMAND [ARGUMENT] [--output NAME] [--layer LAYER]\n"
     "       prismora --help | --version\n"
     "\n"
     "Switches (the first character is ignored, the letter may be of either case):\n"
@@ -42,7 +44,18 @@ const char* const kPrismoraUsage =
     "  --mesh               the smooth-shaded mesh of the 120 x 90 grid (default: the stored setting,\n"
     "                       \"Per Pixel\" in the settings window)\n"
     "  --delay MICROSECONDS shortest time between frames, 0 to 1000000 (default 10000)\n"
-    "  The settings store is read, never written; the options override it.\n"
+    "  The settings store is read, never written; the options override it. A running\n"
+    "  --root or --layer follows the settings file as it changes.\n"
+    "  --replace            end the instance already running on this display and layer, and take\n"
+    "                       its place (without it a second one refuses to start)\n"
+    "\n"
+    "Steering a running --layer or --root instance (its socket: $XDG_RUNTIME_DIR/prismora/):\n"
+    "  --send COMMAND [ARGUMENT]\n"
+    "                       next, previous, algorithm N (1 to 12), speed N (0 to 50), random on|off,\n"
+    "                       pixels, mesh, pause, resume, toggle, status (one line of JSON per output)\n"
+    "  --output NAME        with --send: only that output (the root window's output is \"root\")\n"
+    "  --layer LAYER        with --send: the instance on that layer (default: the first that answers)\n"
+    "  Exit status of --send: 0 done, 1 no running instance, 2 a bad command or argument.\n"
     "\n"
     "  --help, -h           this text\n"
     "  --version            the program's version\n";
@@ -80,6 +93,7 @@ const Table& LongOptions() {
           Table::Flag({"--help", "-h"}, &EmbeddedOptions::help),
           Table::Flag({"--version"}, &EmbeddedOptions::version),
           Table::Flag({"--root", "-root"}, &EmbeddedOptions::root),
+          Table::Flag({"--replace"}, &EmbeddedOptions::replace),
           Table::Flag({"--random"}, &EmbeddedOptions::random, true),
           Table::Flag({"--no-random"}, &EmbeddedOptions::random, false),
           Table::Flag({"--pixels"}, &EmbeddedOptions::pixels, true),
@@ -109,10 +123,44 @@ bool IsOptionLine(int argc, const char* const* argv) {
   return first.rfind("--", 0) == 0 || first == "-root" || first == "-window-id" || first == "-h";
 }
 
+namespace {
+
+// The words of --send (the command and its argument: everything after it up
+// to the next argument that begins with "--") out of the arguments.
+std::vector<std::string> TakeSendWords(const std::vector<std::string>& args, EmbeddedOptions& o) {
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--send") {
+      rest.push_back(args[i]);
+      continue;
+    }
+    o.send = true;
+    o.sendWords.clear();
+    while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.sendWords.push_back(args[++i]);
+  }
+  return rest;
+}
+
+std::string CheckSend(const EmbeddedOptions& o) {
+  if (o.sendWords.empty()) return std::string("--send needs a command: ") + control::kCommandList;
+  if (o.root || o.windowId || o.replace || o.speed || o.algorithm || o.random || o.pixels ||
+      o.delayMicroseconds != kDefaultDelayMicroseconds)
+    return "--send takes a command, and beside it only --output NAME and --layer LAYER";
+  return {};
+}
+
+}  // namespace
+
 OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args) {
   OptionsParse result;
   EmbeddedOptions& o = result.options;
-  if (const std::string error = LongOptions().Read(args, o); !error.empty()) return Fail(error);
+  const std::vector<std::string> rest = TakeSendWords(args, o);
+  if (const std::string error = LongOptions().Read(rest, o); !error.empty()) return Fail(error);
+  if (o.send && !o.help && !o.version) {
+    if (const std::string error = CheckSend(o); !error.empty()) return Fail(error);
+    result.ok = true;
+    return result;
+  }
   // An algorithm asked for is the one drawn, unless a random one is asked for too.
   if (o.algorithm && !o.random) o.random = false;
   if (o.help || o.version) {

@@ -31,6 +31,9 @@ struct EmbeddedOptions {
   std::optional<bool> random;        // --random / --no-random, the last one given
   std::optional<bool> pixels;        // --pixels / --mesh, the last one given
   int32_t delayMicroseconds = kDefaultDelayMicroseconds;
+  bool replace = false;                // --replace: take over from a running instance
+  bool send = false;                   // --send: talk to the running instance
+  std::vector<std::string> sendWords;  // what follows --send: the command and its argument
 };
 
 struct OptionsParse {
@@ -47,7 +50,9 @@ bool IsOptionLine(int argc, const char* const* argv);
 // program appends its --window-id to the line as written). Values follow as
 // the next argument or after "=". Unknown options, missing or bad values,
 // overrides without a window or layer to draw on, --layer beside --root or
-// --window-id, and --output without --layer are errors.
+// --window-id, and --output without --layer are errors. `--send COMMAND
+// [ARGUMENT]` takes the words after it up to the next option; beside it only
+// --output and --layer (which instance) may be given.
 OptionsParse ParseEmbeddedOptions(const std::vector<std::string>& args);
 
 // A layer's name: background, bottom, top or overlay, in lower case.

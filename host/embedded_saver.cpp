@@ -66,25 +66,107 @@ int EmbeddedSaver::Run(uint32_t target) {
   const ui::GLWindowResult r = window_->Create(ui::GLWindowPlace::Into, target, ui::PixelFormat{32, 0}, "prismora");
   if (r != ui::GLWindowResult::Created) return CannotDraw(r, target);
   window_->EndOnTerminationSignals();
-  live::SetupWindowProjection(window_->Width(), window_->Height());
+  width_ = window_->Width();
+  height_ = window_->Height();
+  if (steerOptions_ && !StartControl()) {
+    window_->Release();
+    return 1;
+  }
+  live::SetupWindowProjection(width_, height_);
   window_->Invalidate();
   window_->Run();
+  control_.reset();
   window_->Release();
   return 0;
 }
 
+void EmbeddedSaver::SteerWith(const EmbeddedOptions& options, const PatternChoice& choice,
+                              const std::string& instanceName) {
+  steerOptions_ = options;
+  steerChoice_ = choice;
+  instanceName_ = instanceName;
+}
+
+bool EmbeddedSaver::StartControl() {
+  const PatternChoice& c = steerChoice_;
+  control_ = std::make_unique<steer::LiveControl>(*this, *steerOptions_,
+                                                  steer::ChoiceOf(c.pixels, c.speed, c.algorithm, c.random));
+  // The steering's own draw of a random algorithm would differ from the one
+  // the picture started with: the picture's is the one shown.
+  control::OutputSettings first = control_->OutputAdded(0, kRootOutputName);
+  if (first.random) first.algorithm = Gradient::Pattern.Algorithm;
+  ApplySettings(0, first);
+  return control_->Start(steer::LoopWatchOf(*window_), instanceName_);
+}
+
+// What a command or the settings file changed, from the next frame on; a
+// new algorithm is swept at once, so that a still pattern shows it too.
+void EmbeddedSaver::ApplySettings(int, const control::OutputSettings& settings) {
+  Gradient::PatternState& s = Gradient::Pattern;
+  const bool resweep = s.Algorithm != settings.algorithm;
+  s.Speed = settings.speed;
+  s.Algorithm = settings.algorithm;
+  live::UsePatternView(settings.pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
+  if (resweep && pacing_.FramesDrawn() > 0) Gradient::SweepFrame(s);
+  reasons_.Set(live::PauseReason::Asked, settings.pausedByRequest);
+  if (live::ApplyPauseReasons(reasons_, pacing_)) {
+    frameRateLog_.Note(settings.pausedByRequest ? "paused, as asked" : "moving again");
+    if (!pacing_.Held()) window_->Invalidate();
+  } else if (!pacing_.Held()) {
+    window_->Invalidate();
+  }
+}
+
+control::OutputFacts EmbeddedSaver::Facts(int) const {
+  control::OutputFacts f;
+  f.width = width_;
+  f.height = height_;
+  f.framesPerSecond = ui::Now() - lastFrame_ > std::chrono::milliseconds(1500) ? 0 : framesPerSecond_;
+  f.covered = reasons_.Has(live::PauseReason::Covered);
+  f.displayOff = reasons_.Has(live::PauseReason::DisplayOff);
+  f.onBattery = reasons_.Has(live::PauseReason::OnBattery);
+  return f;
+}
+
 // Every paint draws (an exposed window needs its picture again); each asks
 // for the next at the pacing's time.
+// Held (paused), an exposed window gets the picture it had, unmoved, and
+// no next frame is asked for.
 void EmbeddedSaver::GLWindowPaint() {
   const live::PaceTime now = ui::Now();
+  if (pacing_.Held()) {
+    live::ClearAndDrawStillPattern(Gradient::Pattern);
+    window_->Swap();
+    return;
+  }
   live::ClearAndDrawPacedPattern(Gradient::Pattern, pacing_, now);
   window_->Swap();
   frameRateLog_.Frame(now, pacing_);
-  window_->InvalidateAt(*pacing_.NextFrameAt());
+  CountFrame(now);
+  if (const auto next = pacing_.NextFrameAt()) window_->InvalidateAt(*next);
+}
+
+void EmbeddedSaver::CountFrame(live::PaceTime now) {
+  if (rateFrames_ == 0 || now - lastFrame_ > std::chrono::milliseconds(1500)) {
+    rateStart_ = now;
+    rateFrames_ = 0;
+  }
+  ++rateFrames_;
+  lastFrame_ = now;
+  const std::chrono::duration<double> span = now - rateStart_;
+  if (span.count() >= 1.0) {
+    framesPerSecond_ = double(rateFrames_ - 1) / span.count();
+    rateStart_ = now;
+    rateFrames_ = 1;
+  }
 }
 
 // The projection's aspect is fixed: the new viewport stretches the pattern
 // over the whole new size.
-void EmbeddedSaver::GLWindowResized(int width, int height) { live::SetupWindowProjection(width, height); }
+void EmbeddedSaver::GLWindowResized(int width, int height) {
+  width_ = width;
+  height_ = height;
+  live::SetupWindowProjection(width, height);
+}
 
 }  // namespace embedded

@@ -10,10 +10,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/gradient.h"
 #include "host/embedded_options.h"
+#include "host/live_control.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
 #include "live/pause_reasons.h"
@@ -42,9 +44,15 @@ void InitPicture(Gradient::PatternState& s, const PatternChoice& choice);
 // Seeds the generator from the clock and the process id, then InitPicture.
 void InitEmbeddedPattern(Gradient::PatternState& s, const PatternChoice& choice, uint32_t processId);
 
-class EmbeddedSaver : public ui::GLWindowEvents {
+// The one output of this mode, as commands and status name it.
+constexpr const char* kRootOutputName = "root";
+
+class EmbeddedSaver : public ui::GLWindowEvents, public steer::Outputs {
  public:
   explicit EmbeddedSaver(int32_t delayMicroseconds);
+  // Before Run: follow the settings file (the options keep overriding
+  // it) and, under `instanceName` (empty: none), take commands.
+  void SteerWith(const EmbeddedOptions& options, const PatternChoice& choice, const std::string& instanceName);
   // Draws on `target` (0: the root window) until the window goes or a
   // termination signal arrives. Returns the exit status: 0, or 1 with one
   // line on stderr when the window cannot be drawn on.
@@ -53,13 +61,27 @@ class EmbeddedSaver : public ui::GLWindowEvents {
   void GLWindowPaint() override;
   void GLWindowResized(int width, int height) override;
 
+  void ApplySettings(int id, const control::OutputSettings& settings) override;
+  control::OutputFacts Facts(int id) const override;
+
   ui::GLWindow& Window() { return *window_; }
 
  private:
   std::unique_ptr<ui::GLWindow> window_;
   live::FramePacing pacing_;
   live::PauseReasons reasons_;
+  bool StartControl();
+  void CountFrame(live::PaceTime now);
+
   live::FrameRateLog frameRateLog_;
+  std::optional<EmbeddedOptions> steerOptions_;
+  PatternChoice steerChoice_;
+  std::string instanceName_;
+  std::unique_ptr<steer::LiveControl> control_;
+  int width_ = 0, height_ = 0;
+  live::PaceTime rateStart_{}, lastFrame_{};
+  int64_t rateFrames_ = 0;
+  double framesPerSecond_ = 0;
 };
 
 }  // namespace embedded

@@ -4,10 +4,30 @@
 #include <cmath>
 
 #include "live/live_frame.h"
+#include "live/pattern_view.h"
 #include "platform/password_hooks.h"
 #include "platform/ui.h"
 
 namespace layered {
+
+namespace {
+
+void CountFrame(OutputPicture& p, live::PaceTime now) {
+  if (p.rateFrames == 0 || now - p.lastFrame > std::chrono::milliseconds(1500)) {
+    p.rateStart = now;
+    p.rateFrames = 0;
+  }
+  ++p.rateFrames;
+  p.lastFrame = now;
+  const std::chrono::duration<double> span = now - p.rateStart;
+  if (span.count() >= 1.0) {
+    p.framesPerSecond = double(p.rateFrames - 1) / span.count();
+    p.rateStart = now;
+    p.rateFrames = 1;
+  }
+}
+
+}  // namespace
 
 bool PointerTravel::TooFar(double x, double y) {
   if (!x0_) {
@@ -20,7 +40,10 @@ bool PointerTravel::TooFar(double x, double y) {
 
 OutputPicture::OutputPicture(const embedded::PatternChoice& choice, const std::string& name,
                              int32_t delayMicroseconds)
-    : pacing(ui::Now(), std::chrono::microseconds(delayMicroseconds), live::FrameRequests::FromDisplay), log(name) {
+    : name(name),
+      pixels(choice.pixels),
+      pacing(ui::Now(), std::chrono::microseconds(delayMicroseconds), live::FrameRequests::FromDisplay),
+      log(name) {
   embedded::InitPicture(*pattern, choice);
 }
 
@@ -35,9 +58,18 @@ ui::LayerResult LayerSaver::Open(const ui::LayerRequest& request) {
   return window_->Open(request);
 }
 
+bool LayerSaver::StartControl(const EmbeddedOptions& options, const std::string& instanceName) {
+  control_ = std::make_unique<steer::LiveControl>(
+      *this, options, steer::ChoiceOf(choice_.pixels, choice_.speed, choice_.algorithm, choice_.random));
+  // Outputs sized while the window opened.
+  for (auto& [id, picture] : pictures_) ApplySettings(id, control_->OutputAdded(id, picture.name));
+  return control_->Start(steer::LoopWatchOf(*window_), instanceName);
+}
+
 void LayerSaver::Run() {
   window_->EndOnTerminationSignals();
   window_->Run();
+  control_.reset();
   window_->Release();
 }
 
@@ -45,10 +77,11 @@ void LayerSaver::Run() {
 void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int width, int height) {
   log_.Note(name + ": drawn at " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
   auto picture = pictures_.find(output);
-  if (picture == pictures_.end())
-    picture = pictures_.try_emplace(output, choice_, name, delayMicroseconds_).first;
+  const bool added = picture == pictures_.end();
+  if (added) picture = pictures_.try_emplace(output, choice_, name, delayMicroseconds_).first;
   picture->second.width = width;
   picture->second.height = height;
+  if (added && control_) ApplySettings(output, control_->OutputAdded(output, name));
 }
 
 void LayerSaver::LayerSurfaceFrameWanted(int output) {
@@ -69,11 +102,49 @@ void LayerSaver::LayerSurfacePaint(int output) {
   OutputPicture& picture = found->second;
   const live::PaceTime now = ui::Now();
   live::SetupWindowProjection(picture.width, picture.height);
+  live::UsePatternView(picture.pixels ? live::PatternView::Pixels : live::PatternView::Mesh);
   live::ClearAndDrawPacedPattern(*picture.pattern, picture.pacing, now);
   picture.log.Frame(now, picture.pacing);
+  CountFrame(picture, now);
 }
 
-void LayerSaver::LayerSurfaceGone(int output) { pictures_.erase(output); }
+void LayerSaver::LayerSurfaceGone(int output) {
+  pictures_.erase(output);
+  if (control_) control_->OutputGone(output);
+}
+
+// What a command or the settings file changed, from the next frame on. A
+// new algorithm or a view back to the mesh is swept at once, so that even
+// a still pattern (speed 0) shows it.
+void LayerSaver::ApplySettings(int id, const control::OutputSettings& settings) {
+  const auto found = pictures_.find(id);
+  if (found == pictures_.end()) return;
+  OutputPicture& picture = found->second;
+  Gradient::PatternState& s = *picture.pattern;
+  const bool resweep = s.Algorithm != settings.algorithm || (picture.pixels && !settings.pixels);
+  s.Speed = settings.speed;
+  s.Algorithm = settings.algorithm;
+  picture.pixels = settings.pixels;
+  if (resweep && picture.pacing.FramesDrawn() > 0) Gradient::SweepFrame(s);
+  picture.reasons.Set(live::PauseReason::Asked, settings.pausedByRequest);
+  if (live::ApplyPauseReasons(picture.reasons, picture.pacing))
+    picture.log.Note(settings.pausedByRequest ? "paused, as asked" : "moving again");
+}
+
+control::OutputFacts LayerSaver::Facts(int id) const {
+  control::OutputFacts f;
+  const auto found = pictures_.find(id);
+  if (found == pictures_.end()) return f;
+  const OutputPicture& p = found->second;
+  f.width = p.width;
+  f.height = p.height;
+  // A picture that has drawn nothing for a second draws no frames a second.
+  f.framesPerSecond = ui::Now() - p.lastFrame > std::chrono::milliseconds(1500) ? 0 : p.framesPerSecond;
+  f.covered = p.reasons.Has(live::PauseReason::Covered);
+  f.displayOff = p.reasons.Has(live::PauseReason::DisplayOff);
+  f.onBattery = p.reasons.Has(live::PauseReason::OnBattery);
+  return f;
+}
 
 void LayerSaver::LayerKeyDown() {
   if (takesInput_) EndByInput();

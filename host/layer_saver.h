@@ -18,6 +18,7 @@
 
 #include "engine/gradient.h"
 #include "host/embedded_saver.h"
+#include "host/live_control.h"
 #include "host/saver_input.h"
 #include "live/frame_pacing.h"
 #include "live/frame_rate_log.h"
@@ -47,13 +48,20 @@ struct OutputPicture {
   // Value-initialised: the engine's record starts at zero, as the
   // process-wide one does.
   std::unique_ptr<Gradient::PatternState> pattern = std::make_unique<Gradient::PatternState>();
+  std::string name;
   int width = 1, height = 1;
+  bool pixels = false;  // the per-pixel view rather than the mesh
   live::FramePacing pacing;
   live::PauseReasons reasons;
   live::FrameRateLog log;
+  // The frames a second of the last whole second or more of drawing.
+  live::PaceTime rateStart{};
+  int64_t rateFrames = 0;
+  double framesPerSecond = 0;
+  live::PaceTime lastFrame{};
 };
 
-class LayerSaver : public ui::LayerEvents {
+class LayerSaver : public ui::LayerEvents, public steer::Outputs {
  public:
   // Seeds the generator once (the clock and the process id); each output's
   // picture then draws its own values from it, and its own algorithm when
@@ -61,6 +69,10 @@ class LayerSaver : public ui::LayerEvents {
   LayerSaver(const embedded::PatternChoice& choice, int32_t delayMicroseconds, uint32_t processId);
 
   ui::LayerResult Open(const ui::LayerRequest& request);
+  // After Open answered Opened: follows the settings file and, under
+  // `instanceName` (empty: none), takes commands. False when another
+  // instance runs there: the message is printed, the mode ends with 1.
+  bool StartControl(const EmbeddedOptions& options, const std::string& instanceName);
   // After Open answered Opened: draws until the compositor goes, a
   // termination signal arrives or (the saver) the input ends it.
   void Run();
@@ -73,6 +85,9 @@ class LayerSaver : public ui::LayerEvents {
   void LayerKeyDown() override;
   void LayerButtonDown() override;
   void LayerPointerAt(double x, double y) override;
+
+  void ApplySettings(int id, const control::OutputSettings& settings) override;
+  control::OutputFacts Facts(int id) const override;
 
   ui::LayerWindow& Window() { return *window_; }
   // The outputs' pictures now, for tests.
@@ -90,6 +105,7 @@ class LayerSaver : public ui::LayerEvents {
   std::map<int, OutputPicture> pictures_;
   PointerTravel pointer_;
   live::FrameRateLog log_;  // for the notes
+  std::unique_ptr<steer::LiveControl> control_;
 };
 
 }  // namespace layered

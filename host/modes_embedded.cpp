@@ -24,5 +24,10 @@ int RunEmbedded(const EmbeddedOptions& options, const char* targetVariable) {
   if (!warning.empty()) std::fprintf(stderr, "prismora: %s\n", warning.c_str());
   embedded::InitEmbeddedPattern(Gradient::Pattern, choice, ui::ProcessId());
   embedded::EmbeddedSaver saver(options.delayMicroseconds);
+  // Under a daemon (its window) the daemon owns the process: the settings
+  // file is followed, but no commands are taken. On the root window the
+  // instance is the desktop's and takes them.
+  const bool rootWindow = target == 0;
+  saver.SteerWith(options, choice, rootWindow ? steer::RootInstanceName() : std::string());
   return saver.Run(target);
 }

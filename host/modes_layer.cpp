@@ -36,7 +36,14 @@ LayerEnd RunOnLayers(const ui::LayerRequest& request, const EmbeddedOptions& opt
   const layered::OpenOutcome next =
       layered::AfterOpen(r, std::getenv("WAYLAND_DISPLAY"), HaveX11(), saver.Window().OutputNames(), request.output);
   switch (next.action) {
-    case layered::OpenOutcome::RunLayers: saver.Run(); return {};
+    case layered::OpenOutcome::RunLayers:
+      // The saver (/s) reads its settings once and takes no commands.
+      if (!request.takesInput && !saver.StartControl(options, steer::LayerInstanceName(request.layer))) {
+        saver.Window().Release();
+        return {.status = 1};
+      }
+      saver.Run();
+      return {};
     case layered::OpenOutcome::UseX11: saver.Window().Release(); return {.runX11Form = true};
     case layered::OpenOutcome::Fail: break;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/embedded_options.h"
+#include "host/live_control.h"
 #include "host/modes.h"
 #include "prismora_version.h"
 
@@ -37,6 +38,7 @@ int RunOptions(int argc, const char* const* argv) {
     std::printf("prismora %s\n", PRISMORA_VERSION);
     return 0;
   }
+  if (parsed.options.send) return steer::RunSend(parsed.options);
   if (parsed.options.layer) {
     const LayerEnd end = RunLayerMode(parsed.options);
     if (!end.runX11Form) return end.status;

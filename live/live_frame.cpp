@@ -45,6 +45,11 @@ void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, Pa
   DrawPattern(s);
 }
 
+void ClearAndDrawStillPattern(Gradient::PatternState& s) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  DrawPattern(s);
+}
+
 void DrawLiveFrame(ui::GLSurface& surface) {
   ClearAndDrawPattern(false);
   surface.Swap();

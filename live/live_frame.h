@@ -46,6 +46,9 @@ void ClearAndDrawPattern(bool clearDepth);
 // it in the view in use. The caller swaps.
 void ClearAndDrawPacedPattern(Gradient::PatternState& s, FramePacing& pacing, PaceTime now);
 
+// The picture `s` holds, drawn again unmoved (a paused window exposed).
+void ClearAndDrawStillPattern(Gradient::PatternState& s);
+
 // One frame of the live pattern on a form: clear the colour buffer,
 // DrawFrame, swap the buffers.
 void DrawLiveFrame(ui::GLSurface& surface);
