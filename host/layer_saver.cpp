@@ -128,7 +128,7 @@ void LayerSaver::ApplySettings(int id, const control::OutputSettings& settings) 
   if (resweep && picture.pacing.FramesDrawn() > 0) Gradient::SweepFrame(s);
   picture.reasons.Set(live::PauseReason::Asked, settings.pausedByRequest);
   if (live::ApplyPauseReasons(picture.reasons, picture.pacing))
-    picture.log.Note(settings.pausedByRequest ? "paused, as asked" : "moving again");
+    picture.log.Note(picture.name + (settings.pausedByRequest ? ": paused, as asked" : ": moving again"));
 }
 
 control::OutputFacts LayerSaver::Facts(int id) const {

@@ -235,12 +235,44 @@ TEST(LayerOptions, BadLayersAndOutputsAndMixedModesAreOneLineErrors) {
   }
 }
 
+TEST(SendOptions, TheCommandsWordsAndWhichInstanceOrOutput) {
+  OptionsParse r = Parse({"--send", "algorithm", "7", "--output", "HEADLESS-2"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.options.send);
+  EXPECT_EQ(r.options.sendWords, (std::vector<std::string>{"algorithm", "7"}));
+  EXPECT_EQ(r.options.output, "HEADLESS-2");  // no --layer needed beside --send
+  r = Parse({"--layer", "bottom", "--send", "status"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.sendWords, std::vector<std::string>{"status"});
+  EXPECT_EQ(r.options.layer, ui::Layer::Bottom);
+  // A bad word is the instance's or the client's to judge, with its status 2:
+  // the option line only gathers it, even one that looks like a switch.
+  r = Parse({"--send", "speed", "-5"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.sendWords, (std::vector<std::string>{"speed", "-5"}));
+  r = Parse({"--root", "--replace"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.options.replace);
+}
+
+TEST(SendOptions, NothingToSendOrADrawingOptionBesideItIsAnError) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--send"}, {"--send", "--output", "DP-1"}, {"--send", "next", "--root"},
+        {"--send", "next", "--speed", "3"}, {"--send", "pause", "--replace"}, {"--send", "next", "--window-id", "7"}}) {
+    const OptionsParse r = Parse(args);
+    EXPECT_FALSE(r.ok) << args.size();
+    EXPECT_EQ(r.error.rfind("--send ", 0), 0u) << r.error;
+    EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
+  }
+}
+
 TEST(Usage, NamesEverySwitchAndOption) {
   const std::string usage = kPrismoraUsage;
   for (const char* name : {"/s", "/c", "/p", "/a", "--root", "-root", "--window-id ID", "-window-id ID",
                            "--speed N", "--algorithm N", "--random", "--no-random", "--pixels", "--mesh",
                            "--delay MICROSECONDS", "--help",
-                           "--version", "--layer LAYER", "--output NAME", "background, bottom, top or overlay"})
+                           "--version", "--layer LAYER", "--output NAME", "background, bottom, top or overlay",
+                           "--send COMMAND", "--replace", "status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 
