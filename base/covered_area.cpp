@@ -1,10 +1,10 @@
 // Rectangles taken away from rectangles: what is left of a monitor is kept
 // as pieces, each cover cutting every piece it meets into at most four.
-#include "live/covered_area.h"
+#include "base/covered_area.h"
 
 #include <algorithm>
 
-namespace live {
+namespace Areas {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::vector<bool> MonitorsInSight(const std::vector<Area>& monitors, const std::
   return seen;
 }
 
-}  // namespace live
+}  // namespace Areas

@@ -1,14 +1,14 @@
 // Monitors in sight of windows: whole covers, covers pieced together from
 // several windows, a one-pixel gap, windows beyond the desktop's edge,
 // borders shared by two monitors, and shapes given as many rectangles.
-#include "live/covered_area.h"
+#include "base/covered_area.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using live::Area;
-using live::MonitorsInSight;
+using Areas::Area;
+using Areas::MonitorsInSight;
 
 const Area left{0, 0, 1024, 768}, right{1024, 0, 800, 600};
 

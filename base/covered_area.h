@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace live {
+namespace Areas {
 
 struct Area {
   int x = 0, y = 0, width = 0, height = 0;
@@ -23,4 +23,4 @@ std::vector<bool> MonitorsInSight(const std::vector<Area>& monitors, const std::
 
 constexpr size_t kMaxPieces = 4096;
 
-}  // namespace live
+}  // namespace Areas
