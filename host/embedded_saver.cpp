@@ -101,6 +101,15 @@ bool EmbeddedSaver::StartControl() {
 
 // What a command or the settings file changed, from the next frame on; a
 // new algorithm is swept at once, so that a still pattern shows it too.
+// The window paints nothing meanwhile; the reason is kept for status and
+// the log, and the first frame after brings the drift to its time.
+void EmbeddedSaver::GLWindowCovered(bool covered) {
+  reasons_.Set(live::PauseReason::Covered, covered);
+  if (!live::ApplyPauseReasons(reasons_, pacing_)) return;
+  frameRateLog_.Note(covered ? "covered by windows on every monitor: no frames" : "in sight again");
+  if (!pacing_.Held()) window_->Invalidate();
+}
+
 void EmbeddedSaver::ApplySettings(int, const control::OutputSettings& settings) {
   Gradient::PatternState& s = Gradient::Pattern;
   const bool resweep = s.Algorithm != settings.algorithm;

@@ -60,6 +60,7 @@ class EmbeddedSaver : public ui::GLWindowEvents, public steer::Outputs {
 
   void GLWindowPaint() override;
   void GLWindowResized(int width, int height) override;
+  void GLWindowCovered(bool covered) override;
 
   void ApplySettings(int id, const control::OutputSettings& settings) override;
   control::OutputFacts Facts(int id) const override;

@@ -44,6 +44,10 @@ class GLWindowEvents {
   virtual void GLWindowResized(int /*width*/, int /*height*/) {}
   // The window, or the window it lives in, was destroyed; Run returns next.
   virtual void GLWindowGone() {}
+  // Windows came over all of the drawing or went from it (the root
+  // window: its top-levels cover every monitor). While covered the window
+  // paints nothing; told before the first paint after.
+  virtual void GLWindowCovered(bool /*covered*/) {}
 };
 
 enum class GLWindowResult {

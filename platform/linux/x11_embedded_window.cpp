@@ -25,6 +25,7 @@
 #include "platform/linux/glx_context.h"
 #include "platform/linux/loop_wake.h"
 #include "platform/linux/x11_gl_window.h"
+#include "platform/linux/x11_root_cover.h"
 #include "platform/linux/x11_visibility.h"
 
 namespace ui {
@@ -96,6 +97,8 @@ class X11GLWindow : public GLWindow {
   void Dispatch(const XEvent& e);
   void Configure(const XConfigureEvent& e);
   bool PaintIfDue();
+  bool RootInSight();
+  void ScissorToMonitorsInSight();
   std::optional<Clock::time_point> WaitLimit();
 
   GLWindowEvents& events_;
@@ -111,6 +114,8 @@ class X11GLWindow : public GLWindow {
   bool gone_ = false, exposed_ = false;
   std::optional<Clock::time_point> paintAt_;
   x11::WindowVisibility visibility_;
+  x11::RootCover rootCover_;  // only on the root window
+  bool rootInSight_ = true;
   posix::LoopWake wake_;
   std::atomic<bool> invalidated_{false}, endRequested_{false};
 };
@@ -202,9 +207,10 @@ GLWindowResult X11GLWindow::TakeWindow(Window target, const XWindowAttributes& a
   width_ = a.width;
   height_ = a.height;
   glx::MakeCurrent(d_, drawable_, context_);
-  // The root window is never covered (the windows on it are its children):
-  // only its monitor's power counts.
+  // The root window is never told it is covered (the windows on it are its
+  // children): its top-levels are followed instead, and its monitor's power.
   visibility_.Watch(d_, target, 0);
+  rootCover_.Watch(d_, target, ExposureMask | StructureNotifyMask);
   return GLWindowResult::Created;
 }
 
@@ -224,6 +230,7 @@ void X11GLWindow::Configure(const XConfigureEvent& e) {
 
 void X11GLWindow::Dispatch(const XEvent& e) {
   visibility_.Note(e);
+  rootCover_.Note(e);
   switch (e.type) {
     case DestroyNotify:
       if (e.xdestroywindow.window == drawable_ || e.xdestroywindow.window == parent_) gone_ = true;
@@ -254,8 +261,9 @@ bool X11GLWindow::PaintIfDue() {
     exposed_ = true;
     paintAt_.reset();
   }
-  if (!exposed_ || endRequested_ || !visibility_.Seen(now)) return false;
+  if (!exposed_ || endRequested_ || !visibility_.Seen(now) || !RootInSight()) return false;
   exposed_ = false;
+  ScissorToMonitorsInSight();
   events_.GLWindowPaint();
   XFlush(d_);
   return true;
@@ -264,8 +272,34 @@ bool X11GLWindow::PaintIfDue() {
 // Unseen, the window waits for the server's events alone, but for the
 // monitor's power, which has none.
 std::optional<Clock::time_point> X11GLWindow::WaitLimit() {
+  if (!RootInSight()) return std::nullopt;
   if (!visibility_.Seen(Clock::now())) return visibility_.NextPowerCheck();
   return paintAt_;
+}
+
+// On the root window with some monitors covered, the frame is drawn only
+// within the monitors in sight (a box round them): the covered ones keep
+// what they had, which nobody sees. GL's scissor box counts from the
+// bottom.
+void X11GLWindow::ScissorToMonitorsInSight() {
+  Areas::Area box;
+  if (!rootCover_.DrawOnly(box)) {
+    glDisable(GL_SCISSOR_TEST);
+    return;
+  }
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(box.x, height_ - box.y - box.height, box.width, box.height);
+}
+
+// The root window's answer, told to the mode when it changes (before a
+// paint, so that a mode that paused for it lets the paint through).
+bool X11GLWindow::RootInSight() {
+  const bool now = rootCover_.InSight();
+  if (now != rootInSight_) {
+    rootInSight_ = now;
+    events_.GLWindowCovered(!now);
+  }
+  return now;
 }
 
 void X11GLWindow::Run() {

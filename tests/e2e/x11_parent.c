@@ -1,6 +1,8 @@
 /* A window for the preview to draw in, as the display settings' picture
  * would be: prints its X window id, then destroys the window when a line
- * (or the end) arrives on standard input, and exits. Used by the e2e tests. */
+ * (or the end) arrives on standard input, and exits. Used by the e2e tests.
+ * x11_parent [WIDTH HEIGHT [X Y [override]]]: "override" makes it an
+ * override-redirect window, as menus and some full-screen programs are. */
 #include <X11/Xlib.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,8 +16,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   const int screen = DefaultScreen(d);
-  Window w = XCreateSimpleWindow(d, RootWindow(d, screen), 40, 30, (unsigned)width, (unsigned)height, 0,
+  const int x = argc > 4 ? atoi(argv[3]) : 40;
+  const int y = argc > 4 ? atoi(argv[4]) : 30;
+  Window w = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, (unsigned)width, (unsigned)height, 0,
                                  BlackPixel(d, screen), WhitePixel(d, screen));
+  if (argc > 5) {
+    XSetWindowAttributes a;
+    a.override_redirect = True;
+    XChangeWindowAttributes(d, w, CWOverrideRedirect, &a);
+  }
   XStoreName(d, w, "prismora-test-parent");
   XMapWindow(d, w);
   XSync(d, False);
