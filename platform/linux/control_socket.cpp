@@ -313,8 +313,10 @@ bool ControlServer::TakeBytes(int fd, std::string_view bytes) {
     bytes.remove_prefix(end + 1);
     const std::string line = std::move(c->pending);
     c->pending.clear();
-    c->deadline = Clock::now() + limits_.lineTimeout;
     if (!Answer(fd, line)) return false;
+    // The next line's second counts from the answer: a long answer (the
+    // loop busy) takes none of it.
+    if (Client* answered = Find(fd)) answered->deadline = Clock::now() + limits_.lineTimeout;
   }
   return true;
 }
@@ -348,7 +350,13 @@ void ControlServer::TimerReady() {
   std::vector<int> late;
   for (const Client& c : clients_)
     if (c.deadline <= now) late.push_back(c.fd);
-  for (int fd : late) DropWithError(fd, "no complete line within " + Duration(limits_.lineTimeout));
+  // What arrived while the loop was busy drawing counts: a late client's
+  // bytes are read before its time is judged.
+  for (int fd : late) {
+    ClientReady(fd);
+    const Client* c = Find(fd);
+    if (c && c->deadline <= now) DropWithError(fd, "no complete line within " + Duration(limits_.lineTimeout));
+  }
   if (!accepting_ && listenFd_ >= 0 && acceptAgainAt_ <= now) {
     watcher_.watch(listenFd_, [this] { AcceptReady(); });
     accepting_ = true;

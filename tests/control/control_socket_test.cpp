@@ -55,6 +55,8 @@ int Serve(const std::string& runtimeDir, bool replace, bool ignoreTerm, int read
   steering.AddOutput(1, "DP-1");
   steering.AddOutput(2, "HDMI-A-1");
   posix::ControlServer server(std::move(claim.claim), loop.Watcher(), [&](std::string_view line) {
+    // "toggle" stands for a long frame: the loop is busy for 1.5 s.
+    if (line == "toggle") std::this_thread::sleep_for(1500ms);
     const auto facts = [](int) { return control::OutputFacts{1920, 1080, 60, false, false, false}; };
     return control::Respond(steering, line, facts).lines;
   });
@@ -232,6 +234,25 @@ TEST(ControlSocket, CommandsChangeTheInstanceAndEachLineGetsItsAnswer) {
   EXPECT_EQ(lines[2], control::OkLine());
   EXPECT_EQ(lines[3].rfind("{\"ok\":false,\"error\":\"unknown command 'jump'", 0), 0u);
   EXPECT_TRUE(c.ended);
+}
+
+// A client whose whole line came while the loop was busy (a long frame)
+// past its time is answered, not dropped for lateness; nor is the client
+// whose long answer kept the loop busy.
+TEST(ControlSocket, ALineThatCameWhileTheLoopWasBusyIsAnswered) {
+  TempFolder dir;
+  ForkedInstance instance(dir.Path());
+  ASSERT_TRUE(instance.Listening());
+  Client late(SocketOf(dir));
+  ExpectAnswers(SocketOf(dir));  // by its answer `late` has been taken in too
+  Client busy(SocketOf(dir));
+  ASSERT_TRUE(busy.Send("toggle\n"));
+  std::this_thread::sleep_for(200ms);  // inside the long answer now
+  ASSERT_TRUE(late.Send("speed 3\n"));
+  shutdown(late.fd, SHUT_WR);
+  EXPECT_EQ(Lines(late.ReadToEnd()), (std::vector<std::string>{control::OkLine()}));
+  shutdown(busy.fd, SHUT_WR);
+  EXPECT_EQ(Lines(busy.ReadToEnd()), (std::vector<std::string>{control::OkLine()}));
 }
 
 TEST(ControlSocket, SendGivesTheRepliesAndItsExitStatus) {
