@@ -12,9 +12,9 @@
 const char* const kPrismoraUsage =
     "usage: prismora [/s | /c | /p WINDOW | /a WINDOW]\n"
     "       prismora --root | --window-id ID [--speed N] [--algorithm N] [--random | --no-random]\n"
-    "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
+    "                [--pixels | --mesh] [--delay MICROSECONDS] [--on-battery every|slow|pause]\n"
     "       prismora --layer LAYER [--output NAME] [--speed N] [--algorithm N] [--random | --no-random]\n"
-    "                [--pixels | --mesh] [--delay MICROSECONDS]\n"
+    "                [--pixels | --mesh] [--delay MICROSECONDS] [--on-battery every|slow|pause]\n"
     "       prismora --send COMMAND [ARGUMENT] [--output NAME] [--layer LAYER]\n"
     "       prismora --help | --version\n"
     "\n"
@@ -44,6 +44,9 @@ const char* const kPrismoraUsage =
     "  --mesh               the smooth-shaded mesh of the 120 x 90 grid (default: the stored setting,\n"
     "                       \"Per Pixel\" in the settings window)\n"
     "  --delay MICROSECONDS shortest time between frames, 0 to 1000000 (default 10000)\n"
+    "  --on-battery every|slow|pause\n"
+    "                       on battery power (UPower): every frame, at most 20 frames a second\n"
+    "                       (the default, or the stored setting), or paused on the last frame\n"
     "  The settings store is read, never written; the options override it. A running\n"
     "  --root or --layer follows the settings file as it changes.\n"
     "  --replace            end the instance already running on this display and layer, and take\n"
@@ -84,6 +87,16 @@ bool StoreOutput(std::string_view v, EmbeddedOptions& o) {
   return true;
 }
 
+bool StoreOnBattery(std::string_view v, EmbeddedOptions& o) {
+  constexpr std::string_view kWords[] = {"every", "slow", "pause"};
+  for (int32_t i = 0; i < 3; ++i)
+    if (v == kWords[i]) {
+      o.onBattery = i;
+      return true;
+    }
+  return false;
+}
+
 // Any option any number of times, a later value replacing an earlier one;
 // the value is always the next argument, whatever it looks like.
 const Table& LongOptions() {
@@ -100,6 +113,7 @@ const Table& LongOptions() {
           Table::Flag({"--mesh"}, &EmbeddedOptions::pixels, false),
           Table::Value({"--window-id", "-window-id"}, "an X window id (decimal or 0x hex)", StoreWindowId),
           Table::Value({"--layer"}, "background, bottom, top or overlay", StoreLayer),
+          Table::Value({"--on-battery"}, "every, slow or pause", StoreOnBattery),
           Table::Value({"--output"}, "an output's name (up to 256 characters, no control characters)", StoreOutput),
           Table::Whole({"--speed"}, 0, kMaxSpeedOption, &EmbeddedOptions::speed, "a whole number from 0 to 50"),
           Table::Whole({"--algorithm"}, 1, 12, &EmbeddedOptions::algorithm, "a whole number from 1 to 12"),
@@ -143,7 +157,7 @@ std::vector<std::string> TakeSendWords(const std::vector<std::string>& args, Emb
 
 std::string CheckSend(const EmbeddedOptions& o) {
   if (o.sendWords.empty()) return std::string("--send needs a command: ") + control::kCommandList;
-  if (o.root || o.windowId || o.replace || o.speed || o.algorithm || o.random || o.pixels ||
+  if (o.root || o.windowId || o.replace || o.speed || o.algorithm || o.random || o.pixels || o.onBattery ||
       o.delayMicroseconds != kDefaultDelayMicroseconds)
     return "--send takes a command, and beside it only --output NAME and --layer LAYER";
   return {};

@@ -31,6 +31,9 @@ struct EmbeddedOptions {
   std::optional<bool> random;        // --random / --no-random, the last one given
   std::optional<bool> pixels;        // --pixels / --mesh, the last one given
   int32_t delayMicroseconds = kDefaultDelayMicroseconds;
+  // --on-battery every|slow|pause: 0 every frame, 1 at most 20 a second,
+  // 2 paused (the stored "OnBattery" numbers).
+  std::optional<int32_t> onBattery;
   bool replace = false;                // --replace: take over from a running instance
   bool send = false;                   // --send: talk to the running instance
   std::vector<std::string> sendWords;  // what follows --send: the command and its argument

@@ -19,7 +19,9 @@ PatternChoice ChoosePattern(Settings::RegistryBackend& store, const EmbeddedOpti
   } catch (const std::exception& e) {
     warning = e.what();
   }
-  PatternChoice c{stored.Speed, stored.Algorithm, stored.RandomAlgorithm, stored.PixelView};
+  PatternChoice c{stored.Speed, stored.Algorithm, stored.RandomAlgorithm, stored.PixelView,
+                  Settings::LoadBatteryChoice(store)};
+  if (options.onBattery) c.battery = *options.onBattery;
   if (options.speed) c.speed = *options.speed;
   if (options.pixels) c.pixels = *options.pixels;
   if (options.algorithm) c.algorithm = *options.algorithm;
@@ -72,10 +74,19 @@ int EmbeddedSaver::Run(uint32_t target) {
     window_->Release();
     return 1;
   }
+  power_ = power::WatchPowerSource({[this](int fd, std::function<void()> ready) { window_->WatchReadable(fd, std::move(ready)); },
+                                    [this](int fd) { window_->StopWatching(fd); }},
+                                   [this](bool onBattery) {
+                                     onBattery_ = onBattery;
+                                     ApplyPower();
+                                   });
+  onBattery_ = power_ && power_->OnBattery();
+  ApplyPower();
   live::SetupWindowProjection(width_, height_);
   window_->Invalidate();
   window_->Run();
   control_.reset();
+  power_.reset();
   window_->Release();
   return 0;
 }
@@ -85,6 +96,28 @@ void EmbeddedSaver::SteerWith(const EmbeddedOptions& options, const PatternChoic
   steerOptions_ = options;
   steerChoice_ = choice;
   instanceName_ = instanceName;
+  battery_ = choice.battery;
+}
+
+// Mains or battery and the choice for battery: a floor under the gap, or a
+// pause on the last frame; the frame-rate log says when and why.
+void EmbeddedSaver::ApplyPower() {
+  const auto gapBefore = pacing_.Gap();
+  live::ApplyPowerSource(onBattery_, live::BatteryChoiceFromValue(battery_), reasons_, pacing_);
+  const bool pausedOrResumed = live::ApplyPauseReasons(reasons_, pacing_);
+  if (pausedOrResumed && reasons_.Has(live::PauseReason::OnBattery))
+    frameRateLog_.Note("on battery: paused on the last frame");
+  else if (pausedOrResumed)
+    frameRateLog_.Note("on mains power: every frame again");
+  else if (pacing_.Gap() != gapBefore)
+    frameRateLog_.Note(pacing_.Gap() > gapBefore ? "on battery: at most 20 frames a second"
+                                                 : "on mains power: every frame again");
+  if (!pacing_.Held()) window_->Invalidate();
+}
+
+void EmbeddedSaver::ApplyBatteryChoice(int32_t battery) {
+  battery_ = battery;
+  ApplyPower();
 }
 
 bool EmbeddedSaver::StartControl() {

@@ -20,6 +20,7 @@
 #include "live/frame_rate_log.h"
 #include "live/pause_reasons.h"
 #include "platform/gl_window.h"
+#include "platform/power_source.h"
 #include "settings/registry.h"
 
 namespace embedded {
@@ -29,6 +30,7 @@ struct PatternChoice {
   int32_t algorithm = 0;
   bool random = false;
   bool pixels = false;  // the per-pixel view rather than the mesh
+  int32_t battery = 1;  // on battery: 0 every frame, 1 at most 20 a second, 2 paused
 };
 
 // The stored speed, algorithm, random choice and view (first-run values
@@ -64,6 +66,7 @@ class EmbeddedSaver : public ui::GLWindowEvents, public steer::Outputs {
 
   void ApplySettings(int id, const control::OutputSettings& settings) override;
   control::OutputFacts Facts(int id) const override;
+  void ApplyBatteryChoice(int32_t battery) override;
 
   ui::GLWindow& Window() { return *window_; }
 
@@ -72,6 +75,7 @@ class EmbeddedSaver : public ui::GLWindowEvents, public steer::Outputs {
   live::FramePacing pacing_;
   live::PauseReasons reasons_;
   bool StartControl();
+  void ApplyPower();
   void CountFrame(live::PaceTime now);
 
   live::FrameRateLog frameRateLog_;
@@ -79,6 +83,9 @@ class EmbeddedSaver : public ui::GLWindowEvents, public steer::Outputs {
   PatternChoice steerChoice_;
   std::string instanceName_;
   std::unique_ptr<steer::LiveControl> control_;
+  std::unique_ptr<power::PowerWatch> power_;
+  bool onBattery_ = false;
+  int32_t battery_ = 1;
   int width_ = 0, height_ = 0;
   live::PaceTime rateStart_{}, lastFrame_{};
   int64_t rateFrames_ = 0;

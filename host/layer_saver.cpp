@@ -68,8 +68,17 @@ bool LayerSaver::StartControl(const EmbeddedOptions& options, const std::string&
 
 void LayerSaver::Run() {
   window_->EndOnTerminationSignals();
+  const power::Loop loop{[this](int fd, std::function<void()> ready) { window_->WatchReadable(fd, std::move(ready)); },
+                         [this](int fd) { window_->StopWatching(fd); }};
+  power_ = power::WatchPowerSource(loop, [this](bool onBattery) {
+    onBattery_ = onBattery;
+    for (auto& [id, picture] : pictures_) ApplyPower(picture);
+  });
+  onBattery_ = power_ && power_->OnBattery();
+  for (auto& [id, picture] : pictures_) ApplyPower(picture);
   window_->Run();
   control_.reset();
+  power_.reset();
   window_->Release();
 }
 
@@ -81,7 +90,28 @@ void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int widt
   if (added) picture = pictures_.try_emplace(output, choice_, name, delayMicroseconds_).first;
   picture->second.width = width;
   picture->second.height = height;
+  if (added) ApplyPower(picture->second);
   if (added && control_) ApplySettings(output, control_->OutputAdded(output, name));
+}
+
+// Mains or battery and the choice for battery, on one picture: a floor
+// under its gap, or a pause on its last frame; its log says when and why.
+void LayerSaver::ApplyPower(OutputPicture& picture) {
+  const auto gapBefore = picture.pacing.Gap();
+  live::ApplyPowerSource(onBattery_, live::BatteryChoiceFromValue(choice_.battery), picture.reasons, picture.pacing);
+  const bool pausedOrResumed = live::ApplyPauseReasons(picture.reasons, picture.pacing);
+  if (pausedOrResumed && picture.reasons.Has(live::PauseReason::OnBattery))
+    picture.log.Note(picture.name + ": on battery: paused on the last frame");
+  else if (pausedOrResumed)
+    picture.log.Note(picture.name + ": moving again");
+  else if (picture.pacing.Gap() != gapBefore)
+    picture.log.Note(picture.name + (picture.pacing.Gap() > gapBefore ? ": on battery: at most 20 frames a second"
+                                                                    : ": on mains power: every frame again"));
+}
+
+void LayerSaver::ApplyBatteryChoice(int32_t battery) {
+  choice_.battery = battery;
+  for (auto& [id, picture] : pictures_) ApplyPower(picture);
 }
 
 void LayerSaver::LayerSurfaceFrameWanted(int output) {

@@ -24,6 +24,7 @@
 #include "live/frame_rate_log.h"
 #include "live/pause_reasons.h"
 #include "platform/layer_window.h"
+#include "platform/power_source.h"
 
 namespace layered {
 
@@ -88,6 +89,7 @@ class LayerSaver : public ui::LayerEvents, public steer::Outputs {
 
   void ApplySettings(int id, const control::OutputSettings& settings) override;
   control::OutputFacts Facts(int id) const override;
+  void ApplyBatteryChoice(int32_t battery) override;
 
   ui::LayerWindow& Window() { return *window_; }
   // The outputs' pictures now, for tests.
@@ -96,6 +98,7 @@ class LayerSaver : public ui::LayerEvents, public steer::Outputs {
 
  private:
   void EndByInput();
+  void ApplyPower(OutputPicture& picture);
 
   embedded::PatternChoice choice_;
   int32_t delayMicroseconds_;
@@ -106,6 +109,8 @@ class LayerSaver : public ui::LayerEvents, public steer::Outputs {
   PointerTravel pointer_;
   live::FrameRateLog log_;  // for the notes
   std::unique_ptr<steer::LiveControl> control_;
+  std::unique_ptr<power::PowerWatch> power_;
+  bool onBattery_ = false;
 };
 
 }  // namespace layered

@@ -49,6 +49,10 @@ void LiveControl::SettingsChanged() {
     return;
   }
   ApplyChanged(steering_.FollowSettings(ChoiceOf(choice.pixels, choice.speed, choice.algorithm, choice.random)));
+  if (choice.battery != battery_) {
+    battery_ = choice.battery;
+    outputs_.ApplyBatteryChoice(battery_);
+  }
 }
 
 void LiveControl::ApplyChanged(const std::vector<int>& ids) {

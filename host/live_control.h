@@ -26,6 +26,9 @@ class Outputs {
   virtual void ApplySettings(int id, const control::OutputSettings& settings) = 0;
   // What status reports beside the settings.
   virtual control::OutputFacts Facts(int id) const = 0;
+  // The settings file's choice for battery power changed (0 every frame,
+  // 1 at most 20 a second, 2 paused).
+  virtual void ApplyBatteryChoice(int32_t /*battery*/) {}
 };
 
 // The loop the instance lives on: its descriptor watch (the windows'
@@ -80,6 +83,7 @@ class LiveControl {
   Outputs& outputs_;
   EmbeddedOptions options_;
   control::Steering steering_;
+  int32_t battery_ = -1;  // the settings file's battery choice last applied
   std::unique_ptr<Platform> platform_;
 };
 

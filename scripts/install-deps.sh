@@ -31,6 +31,9 @@ packages=(
   desktop-file-utils man-db dpkg-dev
   # systemd-analyze, which verifies the package's user service.
   systemd
+  # sd-bus, the D-Bus client that reads UPower's mains-or-battery state, and
+  # for its tests a private bus with UPower played by python3-dbusmock.
+  libsystemd-dev dbus python3-dbusmock
   # Wayland: the layer-shell backend's client library, EGL and protocol
   # descriptions (wayland-scanner comes with libwayland-dev), and for its
   # tests a headless Sway, grim for its screenshots and wtype for keys.

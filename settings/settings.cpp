@@ -128,4 +128,15 @@ bool LoadPixelView(RegistryBackend& store) {
   }
 }
 
+int32_t LoadBatteryChoice(RegistryBackend& store) {
+  Registry reg(store);
+  try {
+    if (!reg.OpenKey(kSettingsKey)) return kDefaultBatteryChoice;  // a missing value raises, as below
+    const int32_t v = reg.ReadInteger("OnBattery");
+    return v >= 0 && v <= 2 ? v : kDefaultBatteryChoice;
+  } catch (const PrismoraError&) {
+    return kDefaultBatteryChoice;
+  }
+}
+
 }  // namespace Settings

@@ -81,6 +81,13 @@ void SaveSettings(RegistryBackend& store, const SettingsVariables& vars = Proces
 // Never writes.
 bool LoadPixelView(RegistryBackend& store);
 
+// What battery power does to the live pattern ("OnBattery": 0 every frame,
+// 1 at most 20 frames a second, 2 paused; stored beside "Pixels"): the
+// stored number, or 1 when there is no store, no value, or a value that
+// cannot be read or is out of range. Never writes.
+int32_t LoadBatteryChoice(RegistryBackend& store);
+constexpr int32_t kDefaultBatteryChoice = 1;
+
 // The first-run wallpaper size for a screen width: 640, 800, 1024, 1152, 1280,
 // 1600 give 1..6; any other width gives 0.
 int32_t WallpaperSizeForWidth(int screenWidth);

@@ -266,13 +266,29 @@ TEST(SendOptions, NothingToSendOrADrawingOptionBesideItIsAnError) {
   }
 }
 
+TEST(Options, OnBatteryTakesOneOfItsThreeWords) {
+  const std::pair<const char*, int32_t> words[] = {{"every", 0}, {"slow", 1}, {"pause", 2}};
+  for (const auto& [word, value] : words) {
+    const OptionsParse r = Parse({"--root", "--on-battery", word});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.onBattery, value);
+  }
+  EXPECT_FALSE(Parse({"--root"}).options.onBattery);  // the stored choice then
+  for (const char* bad : {"Pause", "", "2", "paused"}) {
+    const OptionsParse r = Parse({"--layer", "background", "--on-battery", bad});
+    EXPECT_FALSE(r.ok) << bad;
+    EXPECT_EQ(r.error.rfind("--on-battery: expected every, slow or pause", 0), 0u) << r.error;
+  }
+  EXPECT_FALSE(Parse({"--send", "next", "--on-battery", "slow"}).ok);
+}
+
 TEST(Usage, NamesEverySwitchAndOption) {
   const std::string usage = kPrismoraUsage;
   for (const char* name : {"/s", "/c", "/p", "/a", "--root", "-root", "--window-id ID", "-window-id ID",
                            "--speed N", "--algorithm N", "--random", "--no-random", "--pixels", "--mesh",
                            "--delay MICROSECONDS", "--help",
                            "--version", "--layer LAYER", "--output NAME", "background, bottom, top or overlay",
-                           "--send COMMAND", "--replace", "status"})
+                           "--send COMMAND", "--replace", "status", "--on-battery every|slow|pause"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 

@@ -186,6 +186,27 @@ TEST_P(SettingsStoreTest, ThePreviewReadsOnlyTheView) {
   EXPECT_EQ(Stored("Speed"), RegistryValue{});
 }
 
+// The battery choice: 20 frames a second wherever nothing usable is
+// stored (no key, no value as in every older store, another type, a
+// number out of range), and reading it makes no key.
+TEST_P(SettingsStoreTest, TheBatteryChoiceIsReadAloneWithItsDefault) {
+  EXPECT_EQ(Settings::LoadBatteryChoice(store()), 1);
+  EXPECT_FALSE(store().OpenKey(kKey));
+  store().CloseKey();
+  PutTheDesignedFive();
+  EXPECT_EQ(Settings::LoadBatteryChoice(store()), 1);
+  for (int32_t v : {0, 1, 2}) {
+    Put("OnBattery", Dword(v));
+    EXPECT_EQ(Settings::LoadBatteryChoice(store()), v);
+  }
+  for (const RegistryValue& bad : {Dword(3), Dword(-1), Sz("2")}) {
+    Put("OnBattery", bad);
+    EXPECT_EQ(Settings::LoadBatteryChoice(store()), 1);
+  }
+  SettingsValues v;
+  EXPECT_EQ(LoadError(v), "(no error)");  // nor does it trouble the other values
+}
+
 TEST_P(SettingsStoreTest, EveryFailingValueFallsBackAndTheFirstMessageIsReported) {
   Put("Speed", Sz("25"));
   Put("Algoritm", Dword(9));
