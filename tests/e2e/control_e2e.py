@@ -144,7 +144,18 @@ def hostile_clients(s, p, shot):
     path = os.path.join(s.runtime, "prismora")
     sock = [os.path.join(path, n) for n in os.listdir(path) if n.endswith(".sock")][0]
     status(s)
-    before = rss_kib(p)
+    # A young instance still grows as its renderer warms up: measured once
+    # that has settled (no change over half a second).
+    last = [rss_kib(p)]
+
+    def settled():
+        time.sleep(0.5)
+        now = rss_kib(p)
+        steady = abs(now - last[0]) < 64
+        last[0] = now
+        return steady
+    wait_until(settled, "the instance's memory settling")
+    before = last[0]
     # Root is not the instance's user: refused without an answer.
     c = socket.socket(socket.AF_UNIX)
     c.settimeout(5)
