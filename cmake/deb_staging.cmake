@@ -37,15 +37,15 @@ execute_process(COMMAND ${GZIP} -9nf ${doc}/changelog COMMAND_ERROR_IS_FATAL ANY
 
 # Lintian's spelling check reads every printable run of the programs. An
 # optimised build (-O3, as in Release) stores pieces of some of our strings as
-# immediates, and two such pieces read as misspelt words: "Algorith" (of
-# "Algorithm ...") and "DISSPLAY" (two overlapping pieces of "... and DISPLAY
-# is not set"). They are not words of ours: where a program holds one, the
-# package says so to lintian, and nowhere else (an override that masks nothing
-# would be stale).
+# immediates, and three such pieces read as misspelt words: "Algorith" (of
+# "Algorithm ..."), "DISSPLAY" (two overlapping pieces of "... and DISPLAY
+# is not set") and "proces" (of " (process N)"). They are not words of ours:
+# where a program holds one, the package says so to lintian, and nowhere else
+# (an override that masks nothing would be stale).
 set(overrides "")
 foreach(program prismora prismora-wallpaper)
   set(path usr/bin/${program})
-  foreach(piece "Algorith:Algorithm" "DISSPLAY:DISPLAY")
+  foreach(piece "Algorith:Algorithm" "DISSPLAY:DISPLAY" "proces:process")
     string(REPLACE ":" ";" words "${piece}")
     list(GET words 0 seen)
     list(GET words 1 meant)

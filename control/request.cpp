@@ -152,8 +152,8 @@ std::string FormatRequestLine(const Request& request) {
   std::string line = CommandName(request.command);
   if (request.command == Command::Random) line += request.value ? " on" : " off";
   else if (request.command == Command::Algorithm || request.command == Command::Speed)
-    line += " " + std::to_string(request.value);
-  if (!request.output.empty()) line += " --output " + request.output;
+    line.append(" ").append(std::to_string(request.value));
+  if (!request.output.empty()) line.append(" --output ").append(request.output);
   return line;
 }
 
