@@ -174,9 +174,20 @@ click 401 462  # back to the mesh for what follows
 list_open() {
   [[ $(import -window root -crop 1x1+$((WX + 142))+$((WY + 455)) -depth 8 txt:- 2>/dev/null | tail -1) == *"#FFFFFF"* ]]
 }
+list_closed() {
+  [[ $(import -window root -crop 1x1+$((WX + 142))+$((WY + 455)) -depth 8 txt:- 2>/dev/null | tail -1) == *"#C0C0C0"* ]]
+}
 click 70 436
 if wait_for 5 list_open; then
   shot battery-list
+  xdotool key Escape  # closes the list, not the window
+  if wait_for 5 list_closed && ! process_gone; then
+    pass "Escape closed the open list, not the window"
+  else
+    fail "Escape on the open list"
+  fi
+  click 70 436
+  wait_for 5 list_open || fail "the battery choice's list did not open again"
   xdotool key --delay 50 Down Return
   click 74 462  # " Save Settings"
   if wait_for 5 grep -qi '^"OnBattery"=dword:00000002' "$STORE"; then pass "the battery choice \"paused\" was stored"; else
