@@ -191,7 +191,7 @@ class Form {
 // ---------------------------------------------------------------------------
 // Controls. Each keeps its state here; the native control mirrors it.
 
-enum class ControlKind { Label, TrackBar, CheckBox, Button, Edit, DriveList, DirectoryList, FileList };
+enum class ControlKind { Label, TrackBar, CheckBox, Button, Edit, ChoiceList, DriveList, DirectoryList, FileList };
 
 struct ControlDesign {
   ControlKind kind = ControlKind::Label;
@@ -219,6 +219,7 @@ class Control {
   void SetEnabled(bool enabled);
   void Focus();
   NativeControl& Native() { return *native_; }
+  const NativeControl& Native() const { return *native_; }
 
   // Platform callbacks.
   virtual void NativeClicked() {}
@@ -281,6 +282,25 @@ class Button : public Control {
 class Edit : public Control {
  public:
   Edit(Form& owner, Rect bounds, const std::string& text = "");
+};
+
+// A drop-down list of fixed items, one of them always chosen. `bounds` is the
+// closed box; the list drops below it.
+class ChoiceBox : public Control {
+ public:
+  ChoiceBox(Form& owner, Rect bounds, std::vector<std::string> items, int selected, const Font& font = Font());
+  const std::vector<std::string>& Items() const { return items_; }
+  int Selected() const { return selected_; }
+  // An index outside the items is ignored; OnChange runs only when the
+  // choice really changes.
+  void SetSelected(int index);
+  std::function<void()> OnChange;
+  // The user picked an item; a report of no item puts the choice back.
+  void NativeItemChosen(int index) override;
+
+ private:
+  std::vector<std::string> items_;
+  int selected_;
 };
 
 // ---- The save dialog's linked lists ----

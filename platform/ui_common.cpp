@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -267,6 +268,28 @@ void Button::Click() {
 
 Edit::Edit(Form& owner, Rect bounds, const std::string& text)
     : Control(owner, MakeDesign(ControlKind::Edit, bounds, text, Font{"Arial", 16, false, clBlack})) {}
+
+ChoiceBox::ChoiceBox(Form& owner, Rect bounds, std::vector<std::string> items, int selected, const Font& font)
+    : Control(owner, MakeDesign(ControlKind::ChoiceList, bounds, "", font)), items_(std::move(items)) {
+  const int count = static_cast<int>(items_.size());
+  selected_ = selected >= 0 && selected < count ? selected : (count > 0 ? 0 : -1);
+  native_->SetItems(items_, selected_);
+}
+
+void ChoiceBox::SetSelected(int index) {
+  if (index < 0 || index >= static_cast<int>(items_.size()) || index == selected_) return;
+  selected_ = index;
+  native_->SetItems(items_, selected_);
+  if (OnChange) Application::Get().Dispatch(OnChange);
+}
+
+void ChoiceBox::NativeItemChosen(int index) {
+  if (index < 0 || index >= static_cast<int>(items_.size())) {
+    native_->SetItems(items_, selected_);  // the box shows the choice in force again
+    return;
+  }
+  SetSelected(index);
+}
 
 // ---------------------------------------------------------------------------
 // The linked lists of the save dialog

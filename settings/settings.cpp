@@ -1,5 +1,5 @@
-// LoadSettings / SaveSettings: reading the five values and the view, the first-run
-// defaults, and writing them back.
+// LoadSettings / SaveSettings: reading the five values, the view and the
+// battery choice, the first-run defaults, and writing them back.
 #include "settings/settings.h"
 
 #include <vector>
@@ -12,10 +12,11 @@ int32_t WallpaperSizeChoice = 0;
 bool RandomAlgorithm = false;
 std::string WallpaperFolder;
 bool PixelView = false;
+int32_t BatteryChoice = kDefaultBatteryChoice;
 
 SettingsVariables ProcessSettings() {
   return {Gradient::Pattern.Speed, WallpaperSizeChoice, Gradient::Pattern.Algorithm,
-          RandomAlgorithm, WallpaperFolder, PixelView};
+          RandomAlgorithm, WallpaperFolder, PixelView, BatteryChoice};
 }
 
 int32_t WallpaperSizeForWidth(int screenWidth) {
@@ -30,6 +31,18 @@ namespace {
 constexpr int32_t kFirstRunSpeed = 25;
 constexpr int32_t kFirstRunAlgorithm = 7;
 constexpr const char* kPixelViewValue = "Pixels";
+constexpr const char* kBatteryChoiceValue = "OnBattery";
+
+// A value the older programs never wrote, so nothing about it is an error:
+// missing, of another type or out of range, it is the default.
+int32_t ReadBatteryChoice(Registry& reg) {
+  try {
+    const int32_t v = reg.ReadInteger(kBatteryChoiceValue);
+    return v >= 0 && v <= 2 ? v : kDefaultBatteryChoice;
+  } catch (const PrismoraError&) {
+    return kDefaultBatteryChoice;
+  }
+}
 
 // Runs one read. A value that cannot be read takes its first-run value
 // instead, and the first failure's message is kept for the caller: the
@@ -45,8 +58,8 @@ void ReadOrFallBack(std::string& firstError, Read read, FallBack fallBack) {
   }
 }
 
-// The five values in the designed order, then the view; the first failure's
-// message, or "".
+// The five values in the designed order, then the view and the battery
+// choice; the first failure's message, or "".
 std::string ReadAll(Registry& reg, int screenWidth, const std::string& defaultFolder, const SettingsVariables& v) {
   std::string error;
   ReadOrFallBack(error, [&] { v.Speed = reg.ReadInteger("Speed"); }, [&] { v.Speed = kFirstRunSpeed; });
@@ -58,6 +71,7 @@ std::string ReadAll(Registry& reg, int screenWidth, const std::string& defaultFo
                  [&] { v.WallpaperFolder = defaultFolder; });
   ReadOrFallBack(error, [&] { v.PixelView = reg.ReadOptionalBool(kPixelViewValue, false); },
                  [&] { v.PixelView = false; });
+  v.BatteryChoice = ReadBatteryChoice(reg);
   return error;
 }
 
@@ -99,7 +113,10 @@ void LoadSettings(RegistryBackend& store, int screenWidth, const std::string& de
   std::string readError;
   {
     Registry reg(store);
-    if (reg.OpenKey(kSettingsKey)) readError = ReadAll(reg, screenWidth, defaultFolder, vars);
+    if (reg.OpenKey(kSettingsKey))
+      readError = ReadAll(reg, screenWidth, defaultFolder, vars);
+    else
+      vars.BatteryChoice = kDefaultBatteryChoice;
   }
   if (IsFirstRun(vars)) {
     ApplyFirstRunDefaults(screenWidth, defaultFolder, vars);
@@ -113,6 +130,7 @@ void SaveSettings(RegistryBackend& store, const SettingsVariables& vars) {
   Registry reg(store);
   std::vector<NamedValue> values = Choices(vars);
   values.push_back({kPixelViewValue, BoolValue(vars.PixelView)});
+  values.push_back({kBatteryChoiceValue, IntegerValue(vars.BatteryChoice)});
   // A store that cannot be created saves nothing: reported as the failure of
   // the first value, as a refused write would be.
   if (!reg.CreateKey(kSettingsKey)) throw PrismoraError("Failed to set data for '" + values.front().name + "'");
@@ -130,13 +148,7 @@ bool LoadPixelView(RegistryBackend& store) {
 
 int32_t LoadBatteryChoice(RegistryBackend& store) {
   Registry reg(store);
-  try {
-    if (!reg.OpenKey(kSettingsKey)) return kDefaultBatteryChoice;  // a missing value raises, as below
-    const int32_t v = reg.ReadInteger("OnBattery");
-    return v >= 0 && v <= 2 ? v : kDefaultBatteryChoice;
-  } catch (const PrismoraError&) {
-    return kDefaultBatteryChoice;
-  }
+  return reg.OpenKey(kSettingsKey) ? ReadBatteryChoice(reg) : kDefaultBatteryChoice;
 }
 
 }  // namespace Settings

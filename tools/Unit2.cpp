@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "engine/gradient.h"
@@ -27,6 +29,12 @@ std::exception_ptr pendingSettingsError;
 
 const ui::Font kLabelFont{"Arial", 16, true, ui::clBlack};
 const ui::Font kButtonFont{"Arial", 16, true, ui::cl3DDkShadow};
+// Smaller and regular: the choice's longest text must fit under the speed
+// bar, left of the size caption.
+const ui::Font kChoiceFont{"Arial", 13, false, ui::clBlack};
+// By the stored number (Settings::BatteryChoice).
+const std::vector<std::string> kBatteryChoices{"On battery: all frames", "On battery: 20 FPS",
+                                               "On battery: paused"};
 
 ui::FormDesign Form2Design() {
   ui::FormDesign d;
@@ -63,6 +71,7 @@ TForm2::TForm2(Settings::RegistryBackend& store, std::string defaultFolder)
       TrackBar3(*this, {310, 407, 200, 12}, 1, 12, 1),
       CheckBox1(*this, {419, 384, 84, 17}, "Random", kLabelFont),
       CheckBox2(*this, {310, 454, 100, 17}, "Per Pixel", kLabelFont),
+      ComboBox1(*this, {3, 425, 152, 23}, kBatteryChoices, Settings::kDefaultBatteryChoice, kChoiceFont),
       StaticText4(*this, {450, 424, 36, 23}, "FPS", kLabelFont),
       Button1(*this, {12, 450, 125, 25}, " Save Settings", kButtonFont),
       Button2(*this, {164, 450, 125, 25}, "Save Wallpaper", kButtonFont),
@@ -78,6 +87,7 @@ TForm2::TForm2(Settings::RegistryBackend& store, std::string defaultFolder)
   TrackBar3.OnChange = [this] { TrackBar3Change(); };
   CheckBox1.OnClick = [this] { CheckBox1Click(); };
   CheckBox2.OnClick = [this] { CheckBox2Click(); };
+  ComboBox1.OnChange = [this] { ComboBox1Change(); };
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
   Button3.OnClick = [this] { Button3Click(); };
@@ -126,6 +136,7 @@ void TForm2::ApplySettingsToControls() {
   TrackBar3.SetPosition(Gradient::Pattern.Algorithm);
   CheckBox2.SetChecked(Settings::PixelView);
   CheckBox2Click();  // the view, whether or not the box changed
+  ComboBox1.SetSelected(Settings::BatteryChoice);  // always one of the three, as loaded
 }
 
 // The export size from the screen or the size table, the
@@ -192,6 +203,9 @@ void TForm2::CheckBox2Click() {
   Settings::PixelView = CheckBox2.Checked();
   live::UsePatternView(Settings::PixelView ? live::PatternView::Pixels : live::PatternView::Mesh);
 }
+
+// Stored only by Save Settings; this window's picture is not paced by it.
+void TForm2::ComboBox1Change() { Settings::BatteryChoice = ComboBox1.Selected(); }
 
 void TForm2::Button1Click() {
   StaticText7.SetText("Save settings - OK!");

@@ -1,6 +1,7 @@
 // Module Unit2: the settings window TForm2 ("Settings, Wallpaper Tools"). It
 // shows the live pattern in a 512 x 382 viewport above the controls for speed,
-// wallpaper size, algorithm, random choice and the per-pixel view; saves the
+// wallpaper size, algorithm, random choice, the per-pixel view and what
+// battery power does to the live pattern elsewhere; saves the
 // settings; reports the frame rate; and runs the wallpaper export, which renders into the one
 // WallpaperImage and opens the save dialog (Unit3). Written against ui.h only.
 #pragma once
@@ -38,6 +39,7 @@ class TForm2 : public ui::Form {
   void TrackBar3Change();
   void CheckBox1Click();
   void CheckBox2Click();
+  void ComboBox1Change();
   void Button1Click();
   void Button2Click();
   void Button3Click();
@@ -57,6 +59,11 @@ class TForm2 : public ui::Form {
   // "Per Pixel": the live picture as the wallpaper's pixels rather than the
   // mesh; in the button row, between the export's button and Close.
   ui::CheckBox CheckBox2;
+  // What battery power does to the pattern in the other modes, by the stored
+  // number: every frame, 20 frames a second, paused. Under the speed bar.
+  // Only stored: this window's own picture always draws every frame, since
+  // here the user is judging what they choose.
+  ui::ChoiceBox ComboBox1;
   ui::Label StaticText4;
   ui::Button Button1;
   ui::Button Button2;

@@ -1,6 +1,6 @@
 // Test access to the headless windowing layer: a virtual clock that fires the
-// timers, a settable screen and monitors, cursor and active window, the message boxes
-// shown and a log of the platform calls in the order they were made.
+// timers, a settable screen and monitors, cursor and active window, what the
+// controls show, the message boxes shown and a log of the platform calls in the order they were made.
 #pragma once
 
 #include <string>
@@ -16,6 +16,15 @@ struct SurfaceRecord {
   int viewportX = 0, viewportY = 0, viewportW = 0, viewportH = 0;  // the last viewport
   std::vector<Rect> viewports;  // every viewport set, in order (left, top = GL x, y)
   int swaps = 0;
+};
+
+// What a control shows on the headless layer: the state portable code last
+// pushed down to it.
+struct ControlRecord {
+  std::string text;
+  std::vector<std::string> items;
+  int selected = -1;
+  bool enabled = true;
 };
 
 struct World {
@@ -50,6 +59,12 @@ void SetActive(Form& form, bool active);
 Rect BoundsOf(const Form& form);
 // The surface record of a form (created on demand).
 SurfaceRecord& SurfaceOf(const Form& form);
+// What the control shows.
+const ControlRecord& Shown(const Control& control);
+// The user picks the item at `index` of a list (any number, as a platform
+// might report): the control's own record moves there, then the control
+// hears of it.
+void Choose(Control& control, int index);
 // True when the timer is running on the virtual clock.
 bool TimerRunning(const Timer& timer);
 

@@ -120,7 +120,16 @@ class HeadlessForm : public NativeForm {
   Rect bounds_;
 };
 
-class HeadlessControl : public NativeControl {};
+class HeadlessControl : public NativeControl {
+ public:
+  void SetText(const std::string& text) override { record.text = text; }
+  void SetItems(const std::vector<std::string>& items, int selected) override {
+    record.items = items;
+    record.selected = selected;
+  }
+  void SetEnabled(bool enabled) override { record.enabled = enabled; }
+  headless::ControlRecord record;
+};
 
 class HeadlessTimer : public NativeTimer {
  public:
@@ -178,6 +187,15 @@ namespace headless {
 void SetActive(Form& form, bool active) { static_cast<HeadlessForm&>(form.Native()).SetActive(active); }
 
 Rect BoundsOf(const Form& form) { return static_cast<const HeadlessForm&>(form.Native()).Bounds(); }
+
+const ControlRecord& Shown(const Control& control) {
+  return static_cast<const HeadlessControl&>(control.Native()).record;
+}
+
+void Choose(Control& control, int index) {
+  static_cast<HeadlessControl&>(control.Native()).record.selected = index;
+  control.NativeItemChosen(index);
+}
 
 bool TimerRunning(const Timer& timer) {
   for (TimerEntry* t : Timers())

@@ -1,6 +1,7 @@
 // Controls on FLTK: labels, track bars with a tick at every position below
-// the bar, a check box with its caption on the left, buttons, an edit box and
-// the save dialog's drive choice, folder list and file list. Each widget only
+// the bar, a check box with its caption on the left, buttons, an edit box, a
+// drop-down list of choices (also the save dialog's drive choice), and the
+// save dialog's folder list and file list. Each widget only
 // mirrors the state that portable code pushes down and reports user actions
 // back; it decides nothing.
 #include "platform/linux/fltk_internal.h"
@@ -222,9 +223,9 @@ class EditControl : public FltkControl {
   Fl_Input* input_;
 };
 
-class DriveControl : public FltkControl {
+class ChoiceControl : public FltkControl {
  public:
-  DriveControl(Control& c, Fl_Choice* ch) : FltkControl(c, ch), choice_(ch) {}
+  ChoiceControl(Control& c, Fl_Choice* ch) : FltkControl(c, ch), choice_(ch) {}
   void SetItems(const std::vector<std::string>& items, int selected) override {
     choice_->clear();
     // replace() takes the text as it is; add() would read '/' as a submenu.
@@ -293,8 +294,9 @@ std::unique_ptr<FltkControl> MakeControl(Control& c) {
       return std::make_unique<ButtonControl>(c, new Fl_Button(r.left, r.top, r.width, r.height));
     case ControlKind::Edit:
       return std::make_unique<EditControl>(c, new Fl_Input(r.left, r.top, r.width, r.height));
+    case ControlKind::ChoiceList:
     case ControlKind::DriveList:
-      return std::make_unique<DriveControl>(c, new Fl_Choice(r.left, r.top, r.width, std::max(r.height, 22)));
+      return std::make_unique<ChoiceControl>(c, new Fl_Choice(r.left, r.top, r.width, std::max(r.height, 22)));
     case ControlKind::DirectoryList:
       return std::make_unique<ListControl>(c, new ListBrowser(r.left, r.top, r.width, r.height), true);
     case ControlKind::FileList:

@@ -18,12 +18,22 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
 namespace {
 
+// While a combo box's list is dropped down, the keys are the list's: Escape
+// or Enter closes it there, and must not close the window or press a
+// dialog's default button.
+bool ListDropped(HWND hwnd) {
+  wchar_t cls[16] = L"";
+  return GetClassNameW(hwnd, cls, 16) > 0 && lstrcmpiW(cls, L"ComboBox") == 0 &&
+         SendMessageW(hwnd, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
 // Key preview: a key pressed while a form or any of its controls has the focus
 // goes to the form first. Returns true when the message is used up: a dialog's
 // Enter and Escape belong to its default and cancel buttons, and passing them
 // on would make a focused edit box beep.
 bool PreviewKey(const MSG& msg) {
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  if (ListDropped(msg.hwnd)) return false;
   Form* form = win32::FormOfWindow(GetAncestor(msg.hwnd, GA_ROOT));
   if (!form) return false;
   const int key = static_cast<int>(msg.wParam);

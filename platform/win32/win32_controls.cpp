@@ -3,6 +3,7 @@
 // dialog's drive combo box, folder list and file list. Each mirrors the state
 // that the portable Control pushes down and reports the user's actions, which
 // arrive as notifications at the parent form (routed here from win32_window).
+// A drop-down list of fixed choices is the same combo box as the drive list.
 // The controls are Unicode windows and their text goes through the wide
 // functions: a folder or file name outside the ANSI code page is shown and
 // typed as it is.
@@ -19,8 +20,8 @@
 namespace ui {
 namespace {
 
-// The dropped-down list of the drive combo box; the closed box takes the
-// height its font needs.
+// The dropped-down list of a combo box; the closed box takes the height its
+// font needs.
 constexpr int kDropDownHeight = 160;
 
 using WinText::Utf8;
@@ -46,6 +47,7 @@ WindowSpec SpecFor(const ControlDesign& d) {
       return {L"BUTTON", child | WS_TABSTOP | (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
     case ControlKind::Edit:
       return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::ChoiceList:
     case ControlKind::DriveList:
       return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
     case ControlKind::DirectoryList:
@@ -61,7 +63,8 @@ class Win32Control : public NativeControl {
     const ControlDesign& d = control.Design();
     const WindowSpec shape = SpecFor(d);
     const Rect& b = d.bounds;
-    const int height = d.kind == ControlKind::DriveList ? b.height + kDropDownHeight : b.height;
+    const bool combo = d.kind == ControlKind::DriveList || d.kind == ControlKind::ChoiceList;
+    const int height = combo ? b.height + kDropDownHeight : b.height;
     hwnd_ = CreateWindowExW(shape.exStyle, shape.className, Wide(d.text).c_str(), shape.style, b.left, b.top, b.width,
                             height, reinterpret_cast<HWND>(control.Owner().Handle()), nullptr,
                             win32::Instance(), nullptr);
@@ -172,7 +175,7 @@ std::vector<std::string> Win32Control::Indented(const std::vector<std::string>& 
 
 void Win32Control::SetItems(const std::vector<std::string>& items, int selected) {
   const ControlKind kind = control_.Design().kind;
-  if (kind == ControlKind::DriveList) {
+  if (kind == ControlKind::DriveList || kind == ControlKind::ChoiceList) {
     FillList(CB_RESETCONTENT, CB_ADDSTRING, CB_SETCURSEL, items, selected);
   } else if (kind == ControlKind::DirectoryList) {
     FillList(LB_RESETCONTENT, LB_ADDSTRING, LB_SETCURSEL, Indented(items, selected), selected);
@@ -201,6 +204,7 @@ void Win32Control::Command(int code) {
     case ControlKind::Edit:
       if (code == EN_CHANGE && !pushing_) control_.NativeTextChanged(Utf8(WideText()));
       break;
+    case ControlKind::ChoiceList:
     case ControlKind::DriveList:
       if (code == CBN_SELCHANGE) control_.NativeItemChosen(ListSelection(CB_GETCURSEL));
       break;

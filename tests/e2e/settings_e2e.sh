@@ -1,7 +1,7 @@
 #!/bin/bash
 # End-to-end test of the settings window (/c) on a private Xvfb display with
 # no window manager: the live pattern above the grey controls, Save Settings
-# writing its values, "Per Pixel", Save Wallpaper + Enter writing a BMP of the chosen
+# writing its values, "Per Pixel", the battery choice, Save Wallpaper + Enter writing a BMP of the chosen
 # size into the remembered folder, and Escape closing the window.
 #
 # usage: settings_e2e.sh PRISMORA_BINARY [SHOT_FOLDER]
@@ -119,8 +119,9 @@ crop "$SHOTS/settings-1.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/p1.png"
 crop "$SHOTS/settings-2.png" $((WX + 16)) $((WY + 16)) 480 350 "$WORK/p2.png"
 diff_px=$(compare -metric AE -fuzz 2% "$WORK/p1.png" "$WORK/p2.png" null: 2>&1)
 if [ "${diff_px%%.*}" -gt 1000 ] 2>/dev/null; then pass "the preview moves ($diff_px pixels changed in 0.5 s)"; else fail "the preview does not move ($diff_px)"; fi
-# Background under the speed bar (client 10..150 x 428..443) is the form's silver.
-read -r r g b <<<"$(region_colour "$SHOTS/settings-1.png" $((WX + 10)) $((WY + 428)) 140 15)"
+# Background between the size caption and the FPS readout (client 280..420 x
+# 428..443) is the form's silver.
+read -r r g b <<<"$(region_colour "$SHOTS/settings-1.png" $((WX + 280)) $((WY + 428)) 140 15)"
 if [ "$r" -ge 186 ] && [ "$r" -le 198 ] && [ "$g" -ge 186 ] && [ "$g" -le 198 ] && [ "$b" -ge 186 ] && [ "$b" -le 198 ]; then
   pass "grey controls area ($r $g $b)"
 else
@@ -145,6 +146,9 @@ fi
   fail "stored Bright $(store_value Bright) Algoritm $(store_value Algoritm) Rands $(store_value Rands)"
 [ "$(store_value Path_Wall)" = '"/somewhere/else"' ] && pass "Path_Wall left alone" ||
   fail "Path_Wall changed to $(store_value Path_Wall)"
+# The window opened on a store without the battery choice: the default.
+[ "$(store_value OnBattery)" = "dword:00000001" ] && pass "a store without OnBattery saved as 1 (20 frames a second)" ||
+  fail "OnBattery after Save Settings: $(store_value OnBattery)"
 sleep 0.3
 shot settings-saved
 
@@ -163,6 +167,36 @@ if wait_for 5 grep -qi '^"Pixels"=dword:00000001' "$STORE"; then pass "Save Sett
   fail "Pixels after Save Settings: $(store_value Pixels)"
 fi
 click 401 462  # back to the mesh for what follows
+
+# ---- 2c. The battery choice under the speed bar: "paused", stored --------
+# The list opens with the choice in force ("20 FPS") over the box, so that
+# its last item, "paused", covers the silver right of " Save Settings".
+list_open() {
+  [[ $(import -window root -crop 1x1+$((WX + 142))+$((WY + 455)) -depth 8 txt:- 2>/dev/null | tail -1) == *"#FFFFFF"* ]]
+}
+list_closed() {
+  [[ $(import -window root -crop 1x1+$((WX + 142))+$((WY + 455)) -depth 8 txt:- 2>/dev/null | tail -1) == *"#C0C0C0"* ]]
+}
+click 70 436
+if wait_for 5 list_open; then
+  shot battery-list
+  xdotool key Escape  # closes the list, not the window
+  if wait_for 5 list_closed && ! process_gone; then
+    pass "Escape closed the open list, not the window"
+  else
+    fail "Escape on the open list"
+  fi
+  click 70 436
+  wait_for 5 list_open || fail "the battery choice's list did not open again"
+  xdotool key --delay 50 Down Return
+  click 74 462  # " Save Settings"
+  if wait_for 5 grep -qi '^"OnBattery"=dword:00000002' "$STORE"; then pass "the battery choice \"paused\" was stored"; else
+    fail "OnBattery after choosing paused: $(store_value OnBattery)"
+  fi
+else
+  fail "the battery choice's list did not open"
+fi
+shot battery-paused
 
 # ---- 3. Save Wallpaper, then Enter, into the remembered folder -------------
 write_store 25 1 7 0 "$WORK/walls"

@@ -98,7 +98,8 @@ def test_utf16_store(s):
     window.speed_to_the_end()
     window.save_settings()
     lines[3] = '"Speed"=dword:00000032'
-    lines.insert(8, '"Pixels"=dword:00000000')  # the view, which the export lacked, after the key's last value
+    # The view and the battery choice, which the export lacked, after the key's last value.
+    lines[8:8] = ['"Pixels"=dword:00000000', '"OnBattery"=dword:00000001']
     expected = utf16("\r\n".join(lines))
     wait_until(lambda: read_store(s) == expected, "the store rewritten as UTF-16 with Speed 50", timeout=10)
     window.close()

@@ -35,6 +35,7 @@ changed() {
 }
 
 reg_value() { reg query "$KEY" /v "$1" | awk -v v="$1" '$1 == v { print $2, $3 }'; }
+reg_is() { [[ "$(reg_value "$1")" == "$2" ]]; }
 
 # ---- the cases ----
 
@@ -166,6 +167,7 @@ test_settings_window() {
     fail "/c: the size caption did not change after Save Settings"
   fi
   focus "Settings, Wallpaper Tools" || fail "/c: the settings window never became the foreground window"
+  battery_choice
   # A click gives the "Speed" track bar the keyboard focus; the window still
   # sees Escape first.
   xdotool mousemove $((cx + 73)) $((cy + 413)) click 1
@@ -174,6 +176,56 @@ test_settings_window() {
     fail "/c did not close on Escape"
     stop "$pid"
   fi
+}
+
+# The battery choice's drop-down list under the speed bar, in the settings
+# window that test_settings_window opened on a store without the value: the
+# default shown and saved, Escape closing the open list and not the window,
+# "paused" picked with the keys and stored, then shown by the next window.
+combo_is() { [[ "$(wintool combo "Settings, Wallpaper Tools")" == "$1" ]]; }
+open_choice_list() {
+  xdotool mousemove $((cx + 70)) $((cy + 436)) click 1
+  wait_for 20 combo_is "$1"$'\n'dropped
+}
+battery_choice() {
+  if combo_is "On battery: 20 FPS" && wait_for 20 reg_is OnBattery "REG_DWORD 0x1"; then
+    pass "/c: no OnBattery shows and saves 20 FPS"
+  else
+    fail "/c: the battery choice shows '$(wintool combo "Settings, Wallpaper Tools")', stored '$(reg_value OnBattery)'"
+  fi
+  if open_choice_list "On battery: 20 FPS"; then
+    shot settings-battery-list
+    xdotool key Escape
+    if wait_for 20 combo_is "On battery: 20 FPS" && running "$pid"; then pass "/c: Escape closes the open list, not the window"; else
+      fail "/c: Escape on the open list: '$(wintool combo "Settings, Wallpaper Tools")', running: $(running "$pid" && echo yes || echo no)"
+    fi
+  else
+    fail "/c: the battery choice's list did not open"
+  fi
+  running "$pid" || return
+  open_choice_list "On battery: 20 FPS" && xdotool key Down Return
+  if wait_for 20 combo_is "On battery: paused"; then
+    xdotool mousemove $((cx + 74)) $((cy + 462)) click 1
+    if wait_for 20 reg_is OnBattery "REG_DWORD 0x2"; then pass "/c: \"paused\" picked and stored as OnBattery 2"; else
+      fail "/c: OnBattery after picking paused: '$(reg_value OnBattery)'"
+    fi
+  else
+    fail "/c: picking paused left '$(wintool combo "Settings, Wallpaper Tools")'"
+  fi
+}
+
+# The next settings window shows the stored choice; the value is then taken away.
+test_settings_battery_read_back() {
+  start_scr /c
+  local pid=$scr_pid
+  if wait_for 60 window_shown "Settings, Wallpaper Tools" && wait_for 20 combo_is "On battery: paused"; then
+    pass "/c: the stored OnBattery 2 shows as paused"
+  else
+    fail "/c: with OnBattery $(reg_value OnBattery) the choice shows '$(wintool combo "Settings, Wallpaper Tools")'"
+  fi
+  wintool close "Settings, Wallpaper Tools" >/dev/null
+  ends_within 30 "$pid" || { fail "/c did not close"; stop "$pid"; }
+  reg delete "$KEY" /v OnBattery /f >/dev/null
 }
 
 bmp_field() { od -An -t u"$3" -j "$2" -N "$3" "$1" | tr -d ' '; }
@@ -364,6 +416,7 @@ test_saver_key
 test_bright_of_wrong_type
 test_saver_per_pixel
 test_settings_window
+test_settings_battery_read_back
 test_save_wallpaper
 test_save_wallpaper_names_and_links
 test_preview_in_window

@@ -1,6 +1,8 @@
 /* Looks at the windows of other programs for the end-to-end tests:
      wintool text <title>      the texts of the window's static controls, one a line
      wintool edit <title>      the text of the window's edit box, in UTF-8
+     wintool combo <title>     the shown text of the window's combo box, in UTF-8,
+                               and "dropped" after it while its list is open
      wintool client <title>    the screen position of its client area: x y
      wintool close <title>     asks the window to close
      wintool foreground        the title of the foreground window
@@ -24,19 +26,20 @@ static BOOL CALLBACK PrintStatic(HWND child, LPARAM unused) {
   return TRUE;
 }
 
-/* The edit box's text, read as UTF-16 and printed as UTF-8, so that any
-   character shows. */
-static BOOL CALLBACK PrintEdit(HWND child, LPARAM unused) {
+/* The first edit box's (or combo box's) text, read as UTF-16 and printed as
+   UTF-8, so that any character shows; a combo box's open list is told. */
+static BOOL CALLBACK PrintText(HWND child, LPARAM className) {
   wchar_t cls[64], text[512];
   char utf8[2048];
-  (void)unused;
   GetClassNameW(child, cls, 64);
-  if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
-  /* WM_GETTEXT: GetWindowText gives only a window's title across processes. */
+  if (lstrcmpiW(cls, (const wchar_t*)className) != 0) return TRUE;
+  /* WM_GETTEXT: GetWindowText gives only a window's title across processes.
+     A drop-down list's text is its chosen item's. */
   text[0] = 0;
   SendMessageW(child, WM_GETTEXT, 512, (LPARAM)text);
   WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, NULL, NULL);
   printf("%s\n", utf8);
+  if (lstrcmpiW(cls, L"ComboBox") == 0 && SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0)) printf("dropped\n");
   return FALSE;
 }
 
@@ -59,7 +62,9 @@ static int ByTitle(const char* command, const char* title) {
   if (strcmp(command, "text") == 0) {
     EnumChildWindows(window, PrintStatic, 0);
   } else if (strcmp(command, "edit") == 0) {
-    EnumChildWindows(window, PrintEdit, 0);
+    EnumChildWindows(window, PrintText, (LPARAM)L"Edit");
+  } else if (strcmp(command, "combo") == 0) {
+    EnumChildWindows(window, PrintText, (LPARAM)L"ComboBox");
   } else if (strcmp(command, "client") == 0) {
     ClientToScreen(window, &origin);
     printf("%ld %ld\n", (long)origin.x, (long)origin.y);
@@ -99,7 +104,7 @@ int main(int argc, char** argv) {
   } else if (argc == 3) {
     status = ByTitle(argv[1], argv[2]);
   }
-  if (status == 64) fprintf(stderr, "usage: wintool text|edit|client|close <title> | foreground | foreground-class | children <hwnd>\n");
+  if (status == 64) fprintf(stderr, "usage: wintool text|edit|combo|client|close <title> | foreground | foreground-class | children <hwnd>\n");
   fflush(stdout);
   return status;
 }

@@ -148,6 +148,7 @@ TEST_F(StoreFileTest, DamagedLinesCountAsMissingAndSaveSettingsReplacesThem) {
             "\"Algoritm\"=dword:00000005\n"
             "\"Rands\"=dword:00000001\n"
             "\"Pixels\"=dword:00000000\n"
+            "\"OnBattery\"=dword:00000001\n"
             "\"Path_Wall\"=\"/data\n"
             "\n[HKEY_CURRENT_USER\\Software\\Neighbour]\n\"Keep\"=\"me\"\n");
   SettingsValues again;
@@ -165,14 +166,14 @@ TEST_F(StoreFileTest, ValuesAfterADamagedSectionHeaderBelongToNoKey) {
 }
 
 // SaveSettings' error, or "" when none.
-std::string SaveError(const fs::path& file, int32_t speed = 1) {
+std::string SaveError(const fs::path& file, int32_t speed = 1, int32_t battery = 1) {
   LinuxRegistryFile store(file.string());
   int32_t size = 1, algorithm = 1;
   bool random = false;
   std::string folder;
   bool pixels = false;
   try {
-    Settings::SaveSettings(store, {speed, size, algorithm, random, folder, pixels});
+    Settings::SaveSettings(store, {speed, size, algorithm, random, folder, pixels, battery});
   } catch (const PrismoraError& e) {
     return e.what();
   }
@@ -189,7 +190,7 @@ TEST_F(StoreFileTest, ADamagedPixelsLineIsReplacedNotDoubled) {
   EXPECT_EQ(Load(v), "");  // a value later versions added: damaged reads as absent
   EXPECT_FALSE(v.PixelView);
   EXPECT_EQ(SaveError(file, 3), "");
-  EXPECT_EQ(ReadFile(file), head + "\"Pixels\"=dword:00000000\r\n" + rest);
+  EXPECT_EQ(ReadFile(file), head + "\"Pixels\"=dword:00000000\r\n" + rest + "\"OnBattery\"=dword:00000001\r\n");
   // A line in another key, or a comment, is not the value's.
   WriteFile(file, head + rest + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Pixels\"=dword:-1\r\n");
   EXPECT_EQ(SaveError(file, 3), "");
@@ -359,9 +360,11 @@ TEST_F(StoreFileTest, AUtf16ExportIsReadAndRewrittenAsUtf16) {
   const std::u16string from = u"dword:0000000a\r\n\"Bright\"=dword:00000002\r\n\"Algoritm\"=dword:00000004";
   expected.replace(expected.find(from), from.size(),
                    u"dword:00000032\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001");
-  // The view, which the file lacked, is added after the key's last value.
+  // The view and the battery choice, which the file lacked, are added after
+  // the key's last value.
   const std::u16string last = u"/Bilder\"\r\n";
-  expected.insert(expected.find(last) + last.size(), u"\"Pixels\"=dword:00000000\r\n");
+  expected.insert(expected.find(last) + last.size(),
+                  u"\"Pixels\"=dword:00000000\r\n\"OnBattery\"=dword:00000001\r\n");
   EXPECT_EQ(ReadFile(file), Utf16File(expected));
 }
 
@@ -371,7 +374,57 @@ TEST_F(StoreFileTest, ACrlfStoreKeepsCrlfLines) {
   EXPECT_EQ(ReadFile(file),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Prismora]\r\n\"Path_Wall\"=\"/p\"\r\n"
             "\"Speed\"=dword:00000003\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
-            "\"Rands\"=dword:00000000\r\n\"Pixels\"=dword:00000000\r\n");
+            "\"Rands\"=dword:00000000\r\n\"Pixels\"=dword:00000000\r\n\"OnBattery\"=dword:00000001\r\n");
+}
+
+// The battery choice in a file as a registry editor exports it, in either
+// version: read, and put back in place by Save Settings, its line's
+// encoding and line ends kept; a damaged line reads as the default, without
+// an error, and is replaced rather than doubled.
+TEST_F(StoreFileTest, TheBatteryChoiceRoundTripsThroughExportFiles) {
+  // The key with these digits for the view and the battery choice; Save
+  // Settings below stores the other values as they already are.
+  const auto key = [](char16_t pixels, char16_t battery) {
+    return u"[HKEY_CURRENT_USER\\Software\\Prismora]\r\n"
+           u"\"Speed\"=dword:0000000a\r\n\"Bright\"=dword:00000001\r\n\"Algoritm\"=dword:00000001\r\n"
+           u"\"Rands\"=dword:00000000\r\n\"Path_Wall\"=\"/p\"\r\n\"Pixels\"=dword:0000000" +
+           std::u16string(1, pixels) + u"\r\n\"OnBattery\"=dword:0000000" + std::u16string(1, battery) +
+           u"\r\n\"Note\"=\"after\"\r\n";
+  };
+  const auto version5 = [](const std::u16string& k) {
+    return Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n" + k);
+  };
+  const auto regedit4 = [](const std::u16string& k) {
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (char16_t unit : k) text.push_back(char(unit));
+    return text;
+  };
+  for (const auto& encode : {std::function<std::string(const std::u16string&)>(version5),
+                             std::function<std::string(const std::u16string&)>(regedit4)}) {
+    const std::string text = encode(key(u'1', u'2'));
+    WriteFile(file, text);
+    SettingsValues v;
+    EXPECT_EQ(Load(v), "");
+    EXPECT_EQ(v.BatteryChoice, 2);
+    EXPECT_TRUE(v.PixelView);
+    EXPECT_EQ(ReadFile(file), text);  // a read writes nothing
+    EXPECT_EQ(SaveError(file, 10, 0), "");
+    EXPECT_EQ(ReadFile(file), encode(key(u'0', u'0')));
+    SettingsValues again;
+    EXPECT_EQ(Load(again), "");
+    EXPECT_EQ(again.BatteryChoice, 0);
+  }
+
+  const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Prismora]\n";
+  const std::string rest = "\"Speed\"=dword:00000003\n\"Bright\"=dword:00000001\n\"Algoritm\"=dword:00000001\n"
+                           "\"Rands\"=dword:00000000\n\"Path_Wall\"=\"/data\"\n\"Pixels\"=dword:00000000\n";
+  WriteFile(file, head + "\"onbattery\"=dword:zz\n" + rest);
+  SettingsValues v;
+  v.BatteryChoice = 0;
+  EXPECT_EQ(Load(v), "");
+  EXPECT_EQ(v.BatteryChoice, 1);
+  EXPECT_EQ(SaveError(file, 3, 2), "");
+  EXPECT_EQ(ReadFile(file), head + "\"OnBattery\"=dword:00000002\n" + rest);
 }
 
 // ---- Two processes at once ----

@@ -207,6 +207,50 @@ TEST_P(SettingsStoreTest, TheBatteryChoiceIsReadAloneWithItsDefault) {
   EXPECT_EQ(LoadError(v), "(no error)");  // nor does it trouble the other values
 }
 
+// The settings window loads the choice with the others and Save Settings
+// stores it. Nothing about it is ever an error, and it never hides the
+// error of a value before it.
+TEST_P(SettingsStoreTest, TheBatteryChoiceLoadsWithTheOthersAndSaveSettingsStoresIt) {
+  SettingsValues none;
+  none.BatteryChoice = 2;  // what a variable held before: no key still means the default
+  Settings::LoadSettings(store(), 1024, "C:\\Windows", none.Variables(), Settings::FirstRun::InMemory);
+  EXPECT_EQ(none.BatteryChoice, 1);
+
+  PutTheDesignedFive();
+  SettingsValues older;
+  older.BatteryChoice = 0;
+  EXPECT_EQ(LoadError(older), "(no error)");
+  EXPECT_EQ(older.BatteryChoice, 1);
+  EXPECT_EQ(Stored("OnBattery"), RegistryValue{});  // a start writes nothing
+  const RegistryValue shortDword{kRegDword, {2, 0}};
+  for (const RegistryValue& bad : {Dword(3), Dword(0xFFFFFFFF), Sz("2"), shortDword}) {
+    Put("OnBattery", bad);
+    SettingsValues v;
+    v.BatteryChoice = 2;
+    EXPECT_EQ(LoadError(v), "(no error)");
+    EXPECT_EQ(v.BatteryChoice, 1);
+  }
+
+  for (int32_t choice : {0, 2, 1}) {
+    SettingsValues v;
+    EXPECT_EQ(LoadError(v), "(no error)");
+    v.BatteryChoice = choice;
+    Settings::SaveSettings(store(), v.Variables());
+    EXPECT_EQ(Stored("OnBattery"), Dword(uint32_t(choice)));
+    SettingsValues again;
+    EXPECT_EQ(LoadError(again), "(no error)");
+    EXPECT_EQ(again.BatteryChoice, choice);
+    EXPECT_EQ(again.Speed, 30);
+    EXPECT_EQ(Settings::LoadBatteryChoice(store()), choice);
+  }
+
+  Put("OnBattery", Dword(2));
+  Put("Speed", Sz("30"));
+  SettingsValues v;
+  EXPECT_EQ(LoadError(v), "Invalid data type for 'Speed'");
+  EXPECT_EQ(v.BatteryChoice, 2);
+}
+
 TEST_P(SettingsStoreTest, EveryFailingValueFallsBackAndTheFirstMessageIsReported) {
   Put("Speed", Sz("25"));
   Put("Algoritm", Dword(9));
@@ -343,11 +387,14 @@ TEST(SettingsStoreFailures, ReadsAndWritesFollowTheStoredOrder) {
   EXPECT_EQ(store.written, all);
   EXPECT_EQ(store.changes, 1);  // one change for the whole first run
   Settings::LoadSettings(store, 1024, "C:\\Windows", v.Variables());
-  EXPECT_EQ(store.queried, all);
+  std::vector<std::string> read = all;
+  read.push_back("OnBattery");  // not written by the first run: missing is its default
+  EXPECT_EQ(store.queried, read);
   store.written.clear();
   Settings::SaveSettings(store, v.Variables());
   EXPECT_EQ(store.changes, 2);
-  EXPECT_EQ(store.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels"}));
+  EXPECT_EQ(store.written,
+            (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels", "OnBattery"}));
 }
 
 TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) {
@@ -356,6 +403,7 @@ TEST(SettingsStoreFailures, ProcessSettingsReferToThePatternAndModuleVariables) 
   EXPECT_EQ(&p.Algorithm, &Gradient::Pattern.Algorithm);
   EXPECT_EQ(&p.WallpaperFolder, &Settings::WallpaperFolder);
   EXPECT_EQ(&p.PixelView, &Settings::PixelView);
+  EXPECT_EQ(&p.BatteryChoice, &Settings::BatteryChoice);
 }
 
 TEST(SettingsStoreFailures, WallpaperSizeFromScreenWidth) {

@@ -163,10 +163,12 @@ TEST(Win32Registry, UserRegistryStoresTheSettingsUnderSoftwarePrismora) {
     GTEST_SKIP() << "HKCU\\Software\\Prismora exists; not touching real settings";
   }
   int32_t speed = 0, size = 0, algorithm = 0;
+  int32_t battery = 2;
   bool random = false, pixels = true;
   std::string folder;
   Settings::LoadSettings(*Platform::MakeUserRegistry(), 1600, Platform::DefaultWallpaperFolder(),
-                         {speed, size, algorithm, random, folder, pixels});
+                         {speed, size, algorithm, random, folder, pixels, battery});
+  EXPECT_EQ(battery, 1);  // no value: 20 frames a second
   EXPECT_FALSE(pixels);  // the designed look: the mesh
   EXPECT_EQ(folder, "C:\\Windows");
 

@@ -16,4 +16,5 @@ inline void ResetProcessState() {
   Settings::RandomAlgorithm = false;
   Settings::WallpaperFolder.clear();
   Settings::PixelView = false;
+  Settings::BatteryChoice = Settings::kDefaultBatteryChoice;
 }

@@ -1,7 +1,8 @@
 // The settings window and the save dialog on the headless layer: start-up
 // clamping, size captions, Save Settings and its 5-second return, the FPS
-// readout during an export, the export's grid, the save dialog's counter,
-// file-name rule, folder memory and failures.
+// readout during an export, the battery choice, the controls' layout, the
+// export's grid, the save dialog's counter, file-name rule, folder memory and
+// failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,6 +38,7 @@ struct Stored {
   int speed = 25, bright = 1, algorithm = 7;
   bool rands = false;
   bool pixels = false;  // stored only when true, as a store from before the view
+  int battery = -1;     // stored only when not -1, as a store from before the choice
 };
 
 class SettingsFormTest : public ::testing::Test {
@@ -76,6 +78,7 @@ class SettingsFormTest : public ::testing::Test {
     reg.WriteBool("Rands", s.rands);
     reg.WriteString("Path_Wall", folder);
     if (s.pixels) reg.WriteBool("Pixels", true);
+    if (s.battery != -1) reg.WriteInteger("OnBattery", s.battery);
   }
   Settings::MemoryRegistry::Values& Key() { return store_.keys.begin()->second; }
 
@@ -271,7 +274,8 @@ TEST_F(SettingsFormTest, SaveSettingsWritesItsValuesAndCaptionReturnsFiveSeconds
   form.CheckBox1.SetChecked(true);
   store_.written.clear();
   form.Button1.Click();
-  EXPECT_EQ(store_.written, (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels"}));
+  EXPECT_EQ(store_.written,
+            (std::vector<std::string>{"Speed", "Bright", "Algoritm", "Rands", "Pixels", "OnBattery"}));
   EXPECT_EQ(form.StaticText7.Text(), "Save settings - OK!");
   ui::headless::AdvanceTime(3000);
   form.Button1.Click();  // does not restart the running period
@@ -309,6 +313,69 @@ TEST_F(SettingsFormTest, AStoredPerPixelViewOpensTicked) {
   EXPECT_TRUE(form.CheckBox2.Checked());
   EXPECT_EQ(live::PatternViewInUse(), live::PatternView::Pixels);
   form.CheckBox2.SetChecked(false);  // what the next test's window starts from
+}
+
+// What battery power does elsewhere: shown as stored (an older store, or one
+// whose value is unusable, shows the default without a word), stored only by
+// Save Settings, and read back by the next window. This window's own picture
+// keeps drawing every frame whatever is chosen.
+TEST_F(SettingsFormTest, TheBatteryChoiceIsShownStoredAndReadBack) {
+  TForm2& form = Open({});
+  const std::vector<std::string> items{"On battery: all frames", "On battery: 20 FPS", "On battery: paused"};
+  EXPECT_EQ(ui::headless::Shown(form.ComboBox1).items, items);
+  EXPECT_EQ(form.ComboBox1.Selected(), 1);
+  EXPECT_EQ(ui::headless::Shown(form.ComboBox1).selected, 1);
+
+  store_.written.clear();
+  ui::headless::AdvanceTime(1000);
+  int swaps = ui::headless::SurfaceOf(form).swaps;
+  ui::headless::Choose(form.ComboBox1, 2);
+  EXPECT_EQ(Settings::BatteryChoice, 2);
+  EXPECT_TRUE(store_.written.empty());
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps - swaps, 100);  // every 10 ms tick drew
+  EXPECT_EQ(form.StaticText4.Text(), "FPS 100");
+  form.Button1.Click();
+  EXPECT_EQ(Settings::LoadBatteryChoice(store_), 2);
+  EXPECT_TRUE(Messages().empty());
+
+  for (int stored : {0, 2, 7, -1}) {
+    SCOPED_TRACE("stored OnBattery " + std::to_string(stored));
+    ui::headless::Reset();
+    Settings::BatteryChoice = 1;
+    TForm2& again = Open({.battery = stored});
+    const int shown = stored == 0 || stored == 2 ? stored : 1;
+    EXPECT_EQ(again.ComboBox1.Selected(), shown);
+    EXPECT_EQ(ui::headless::Shown(again.ComboBox1).selected, shown);
+    EXPECT_EQ(Settings::BatteryChoice, shown);
+    EXPECT_TRUE(Messages().empty());
+  }
+}
+
+// Every control lies in the client area below the preview, and no two
+// overlap: the window is designed at fixed pixels.
+TEST_F(SettingsFormTest, TheControlsFitBelowThePreviewWithoutOverlapping) {
+  TForm2& form = Open({});
+  const std::vector<ui::Control*>& controls = form.Controls();
+  const auto inside = [&](const ui::Rect& r) {
+    return r.left >= 0 && r.top >= 383 && r.left + r.width <= form.Design().clientWidth &&
+           r.top + r.height <= form.Design().clientHeight;
+  };
+  const auto overlap = [](const ui::Rect& a, const ui::Rect& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
+  };
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const ui::Rect& a = controls[i]->Design().bounds;
+    EXPECT_TRUE(inside(a)) << "control " << i << " (" << controls[i]->Text() << ")";
+    for (size_t j = i + 1; j < controls.size(); ++j)
+      EXPECT_FALSE(overlap(a, controls[j]->Design().bounds))
+          << "controls " << i << " and " << j << " (" << controls[i]->Text() << ", " << controls[j]->Text() << ")";
+  }
+  // The size caption only grows to the right: its widest text starts clear
+  // of the battery choice.
+  EXPECT_LT(form.ComboBox1.Design().bounds.left + form.ComboBox1.Design().bounds.width,
+            form.StaticText7.Design().bounds.left);
 }
 
 TEST_F(SettingsFormTest, ASaveThatWritesNothingShowsOnlyTheError) {

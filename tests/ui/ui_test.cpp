@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/headless/headless.h"
 
@@ -53,6 +56,51 @@ TEST_F(UiTest, TrackBarClampsAndFiresOnlyOnChange) {
   EXPECT_EQ(changes, 1);
   bar.NativePositionChanged(5);
   EXPECT_EQ(changes, 2);
+}
+
+// A drop-down list always shows the choice in force: a bad starting index
+// starts on the first item, a pick of no item (or of one past the end, as a
+// platform might report) puts the box back, and only a real change runs
+// OnChange.
+TEST_F(UiTest, ChoiceBoxAlwaysShowsTheChoiceInForce) {
+  Probe& f = Application::Get().CreateForm<Probe>();
+  const std::vector<std::string> items{"one", "two", "three"};
+  ChoiceBox bad(f, {0, 0, 100, 23}, items, 7);
+  EXPECT_EQ(bad.Selected(), 0);
+  EXPECT_EQ(headless::Shown(bad).selected, 0);
+  EXPECT_EQ(ChoiceBox(f, {0, 0, 100, 23}, {}, 0).Selected(), -1);  // nothing to choose
+
+  ChoiceBox box(f, {0, 30, 100, 23}, items, 1);
+  EXPECT_EQ(headless::Shown(box).items, items);
+  EXPECT_EQ(headless::Shown(box).selected, 1);
+  int changes = 0;
+  box.OnChange = [&] { ++changes; };
+  box.SetSelected(1);
+  box.SetSelected(3);
+  box.SetSelected(-1);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(box.Selected(), 1);
+
+  headless::Choose(box, 2);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(box.Selected(), 2);
+  EXPECT_EQ(headless::Shown(box).selected, 2);
+  for (int none : {-1, 3}) {
+    headless::Choose(box, none);
+    EXPECT_EQ(box.Selected(), 2);
+    EXPECT_EQ(headless::Shown(box).selected, 2);
+  }
+  headless::Choose(box, 2);  // the same item again
+  EXPECT_EQ(changes, 1);
+  box.SetSelected(0);  // as a pick would
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(headless::Shown(box).selected, 0);
+
+  // A handler's error is shown, and the choice stands.
+  box.OnChange = [] { throw std::runtime_error("no"); };
+  headless::Choose(box, 1);
+  EXPECT_EQ(box.Selected(), 1);
+  EXPECT_EQ(headless::TheWorld().messageBoxes.size(), 1u);
 }
 
 TEST_F(UiTest, TimerEnableDoesNotRestartARunningPeriod) {

@@ -100,4 +100,44 @@ TEST(DisplayPower, AFormsWindowHearsItAndItsSurfaceIsSeenOnlyWhileOn) {
   surface.Release();
 }
 
+// Key preview gives the form every key, except while a drop-down list is
+// open: then Escape closes the list, not the window. Needs a display.
+struct KeyProbe : ui::Form {
+  KeyProbe() : ui::Form([] {
+      ui::FormDesign d;
+      d.clientWidth = 200;
+      d.clientHeight = 100;
+      d.keyPreview = true;
+      return d;
+    }()) {}
+  void FormKeyDown(int key) override { keys.push_back(key); }
+  std::vector<int> keys;
+};
+
+void RunPostedKey(HWND to, WPARAM key) {
+  PostMessageW(to, WM_KEYDOWN, key, 1);
+  PostQuitMessage(0);
+  ui::PlatformRunLoop();
+}
+
+TEST(KeyPreview, AnOpenDropDownListTakesEscapeAndTheFormHasItOtherwise) {
+  KeyProbe form;
+  if (!form.Handle()) GTEST_SKIP() << "no display: Wine made no window";
+  ui::ChoiceBox box(form, ui::Rect{4, 4, 150, 23}, {"one", "two", "three"}, 1);
+  form.Show();
+  const HWND window = reinterpret_cast<HWND>(form.Handle());
+  const HWND combo = FindWindowExW(window, nullptr, L"ComboBox", nullptr);
+  ASSERT_NE(combo, nullptr);
+  SetForegroundWindow(window);
+  SetFocus(combo);
+  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  if (!SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) GTEST_SKIP() << "the list did not drop down";
+  RunPostedKey(combo, VK_ESCAPE);
+  EXPECT_TRUE(form.keys.empty());
+  EXPECT_EQ(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0), 0);
+  EXPECT_EQ(box.Selected(), 1);
+  RunPostedKey(combo, VK_ESCAPE);
+  EXPECT_EQ(form.keys, std::vector<int>{VK_ESCAPE});
+}
+
 }  // namespace
