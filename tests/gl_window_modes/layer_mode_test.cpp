@@ -25,7 +25,10 @@ embedded::PatternChoice Choice(bool random = false) { return embedded::PatternCh
 
 class LayerMode : public ::testing::Test {
  protected:
-  void SetUp() override { ui::headless::ResetLayerWindow(); }
+  void SetUp() override {
+    ui::headless::Reset();  // the password check's answer another test may have set
+    ui::headless::ResetLayerWindow();
+  }
 
   // Opens with the request and runs the script; true when opened.
   bool OpenAndRun(layered::LayerSaver& saver, bool takesInput) {
