@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end tests of battery power: `prismora --root` on an Xvfb of its
+"""End-to-end tests of battery power: `prismora --root` and the full-screen
+saver (`prismora /s`, its choice read from the store) on an Xvfb of its
 own, with a private system bus (a dbus-daemon of the test's own,
 DBUS_SYSTEM_BUS_ADDRESS pointing at it) where python3-dbusmock's UPower
 template plays the power service. On mains every frame; on battery with
@@ -18,8 +19,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from linux_e2e import (Failure, Session, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
-                       stop, wait_until)
+from linux_e2e import (HEIGHT, WIDTH, Failure, Session, XServer, alive, changed_fraction, cpu_share,  # noqa: E402
+                       lit_fraction, start_saver, stop, store_settings, wait_until)
 
 PYTHON = "/usr/bin/python3"  # Debian's, which has python3-dbusmock
 RATE = re.compile(r"([0-9.]+) fps: (\d+) frames drawn in ([0-9.]+) s.*drift (\d+) steps in ([0-9.]+) s")
@@ -77,9 +78,7 @@ def check_drift(lines):
             raise Failure("the drift took %d steps in %.2f s" % (steps, seconds))
 
 
-def start(s, *argv):
-    s.env["PRISMORA_FPS_LOG"] = "1"
-    p = s.run_logged("prismora", s.args.prismora, "--root", *argv)
+def moving(s, p):
     first = s.pixels()
     wait_until(lambda: not alive(p) or changed_fraction(first, s.pixels()) > 0.05, "the pattern moving")
     if not alive(p):
@@ -87,7 +86,25 @@ def start(s, *argv):
     return p
 
 
-def test_slow(s, bus):
+def start_root(s, choice=None):
+    """--root with the choice for battery power (None: the default)."""
+    s.env["PRISMORA_FPS_LOG"] = "1"
+    return moving(s, s.run_logged("prismora", s.args.prismora, "--root",
+                                  *(["--on-battery", choice] if choice else [])))
+
+
+def start_full_screen(s, choice=None):
+    """The full-screen saver, the choice stored beside the other values
+    (None: a store from before the choice)."""
+    s.env["PRISMORA_FPS_LOG"] = "1"
+    store_settings(s, pixels=False)
+    if choice:
+        with open(os.path.join(s.env["XDG_CONFIG_HOME"], "prismora", "registry.reg"), "a") as f:
+            f.write('"OnBattery"=dword:%08x\n' % ["every", "slow", "pause"].index(choice))
+    return moving(s, start_saver(s, "prismora"))
+
+
+def test_slow(s, bus, start=start_root):
     bus.start_upower(False)
     p = start(s)  # the default: 20 frames a second on battery
     mains = next_rates(s)
@@ -108,9 +125,9 @@ def test_slow(s, bus):
     stop(p)
 
 
-def test_pause(s, bus):
+def test_pause(s, bus, start=start_root):
     bus.start_upower(False)
-    p = start(s, "--on-battery", "pause")
+    p = start(s, "pause")
     visible = cpu_share(p, 3.0)
     bus.set_on_battery(True)
     wait_until(lambda: "paused on the last frame" in s.log("prismora"), "the log's note on battery")
@@ -120,6 +137,7 @@ def test_pause(s, bus):
     print("paused on battery: %.2f%% of a core (visible %.1f%%)" % (100 * share, 100 * visible))
     if share >= 0.05 * visible:
         raise Failure("paused, it spends %.3f of a core" % share)
+    s.save(second, (WIDTH, HEIGHT), "paused")
     if first != second or lit_fraction(first) < 0.9:
         raise Failure("the paused picture changed or is black")
     bus.set_on_battery(False)
@@ -133,7 +151,7 @@ def test_pause(s, bus):
 
 
 def test_no_upower(s, bus):
-    p = start(s, "--on-battery", "pause")
+    p = start_root(s, "pause")
     next_rates(s, 2)
     stop(p)
     others = [l for l in s.log("prismora").splitlines() if " fps: " not in l and "frames drawn as" not in l]
@@ -141,7 +159,9 @@ def test_no_upower(s, bus):
         raise Failure("with no UPower it printed: %s" % others)
 
 
-TESTS = {"slow": test_slow, "pause": test_pause, "no_upower": test_no_upower}
+TESTS = {"slow": test_slow, "pause": test_pause, "no_upower": test_no_upower,
+         "saver_slow": lambda s, bus: test_slow(s, bus, start_full_screen),
+         "saver_pause": lambda s, bus: test_pause(s, bus, start_full_screen)}
 
 
 def main():
