@@ -2,10 +2,10 @@
 // saver): read from GetSystemPowerStatus at the start and again after the
 // machine wakes from sleep, and followed through the power-setting
 // notification for the power source (RegisterPowerSettingNotification with
-// GUID_ACDC_POWER_SOURCE, Windows Vista and later) and, before that, the
-// power-status broadcast that every top-level window gets. Both functions
-// are looked up at run time; where they are missing the machine counts as
-// on mains power. The window procedure hands each WM_POWERBROADCAST here.
+// GUID_ACDC_POWER_SOURCE) and the power-status broadcast that every
+// top-level window gets. Both functions are looked up at run time; where
+// they are missing the machine counts as on mains power. The window
+// procedure hands each WM_POWERBROADCAST here.
 #include <windows.h>
 
 #include <map>
@@ -56,8 +56,8 @@ class Win32PowerWatch final : public power::PowerWatch {
   }
   bool OnBattery() const override { return onBattery_; }
 
-  // The power source's setting; a change of the power status (the only
-  // word before Vista) or a wake from sleep, when it may have changed unseen.
+  // The power source's setting; a change of the power status, or a wake
+  // from sleep, when the source may have changed unseen.
   void Hear(WPARAM event, LPARAM data) {
     if (event == PBT_POWERSETTINGCHANGE && data) {
       const auto& setting = *reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
