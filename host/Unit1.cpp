@@ -36,11 +36,12 @@ constexpr int kFrameIntervalMs = 10;
 
 }  // namespace
 
-TForm1::TForm1(Settings::RegistryBackend& store, std::string defaultFolder)
+TForm1::TForm1(Settings::RegistryBackend& store, std::string defaultFolder, power::WindowPowerWatcher followPower)
     : ui::Form(Form1Design()),
       Timer(*this, kFrameIntervalMs, true),
       store_(store),
       defaultFolder_(std::move(defaultFolder)),
+      followPower_(std::move(followPower)),
       pacing_(ui::Now()) {
   Timer.OnTimer = [this] { TimerTimer(); };
 }
@@ -64,9 +65,30 @@ void TForm1::FormCreate() {
   SetBounds(layout_.window);
   Gradient::InitPattern(Gradient::Pattern, Gradient::kGridColumns, Gradient::kGridRows);
   pacing_ = live::FramePacing(ui::Now());  // the pattern's clock starts with it
+  FollowPowerSource();
   StartCursor = ui::CursorPos();
   ui::SetScreenSaverRunning(true);
   ui::ShowCursor(false);
+}
+
+// The stored choice for battery power (a store without it gives the
+// default), and the power source from now until the saver ends.
+void TForm1::FollowPowerSource() {
+  battery_ = live::BatteryChoiceFromValue(Settings::LoadBatteryChoice(store_));
+  if (followPower_ && !power_)
+    power_ = followPower_(Handle(), [this](bool onBattery) {
+      onBattery_ = onBattery;
+      ApplyPower();
+    });
+  onBattery_ = power_ && power_->OnBattery();
+  ApplyPower();
+}
+
+// A floor under the gap between frames, or a pause on the last frame; the
+// frame-rate log says when and why.
+void TForm1::ApplyPower() {
+  const std::string note = live::ApplyPowerSourceNoted(onBattery_, battery_, reasons_, pacing_);
+  if (!note.empty()) frameRateLog_.Note(note);
 }
 
 // The viewport of the set-up is the primary monitor's: with one monitor,
@@ -87,7 +109,10 @@ void TForm1::TimerTimer() {
   // Nor does a frame nobody would see: no sweep, no drawing. The drift
   // catches up at the next frame that is seen.
   if (!Surface->Seen()) return;
+  // Nor does a tick before the gap battery power asks for has passed, or
+  // one while paused on battery.
   const live::PaceTime now = ui::Now();
+  if (!pacing_.FrameDue(now)) return;
   DrawSaverFrame(*Surface, layout_.viewports, pacing_, now);
   frameRateLog_.Frame(now, pacing_);
 }
@@ -127,9 +152,10 @@ void TForm1::FormCloseQuery(bool& canClose) {
 
 void TForm1::FormClose(ui::CloseAction& action) { action = ui::CloseAction::Free; }
 
-// The release steps of a close request: the surface (context, then drawable),
-// then the screen-saver flag off.
+// The release steps of a close request: the power source's watch, the
+// surface (context, then drawable), then the screen-saver flag off.
 void TForm1::ReleaseSurfaceAndFlag() {
+  power_.reset();  // before the window goes, which it may watch
   if (Surface) Surface->Release();
   ui::SetScreenSaverRunning(false);
 }

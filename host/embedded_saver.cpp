@@ -102,16 +102,9 @@ void EmbeddedSaver::SteerWith(const EmbeddedOptions& options, const PatternChoic
 // Mains or battery and the choice for battery: a floor under the gap, or a
 // pause on the last frame; the frame-rate log says when and why.
 void EmbeddedSaver::ApplyPower() {
-  const auto gapBefore = pacing_.Gap();
-  live::ApplyPowerSource(onBattery_, live::BatteryChoiceFromValue(battery_), reasons_, pacing_);
-  const bool pausedOrResumed = live::ApplyPauseReasons(reasons_, pacing_);
-  if (pausedOrResumed && reasons_.Has(live::PauseReason::OnBattery))
-    frameRateLog_.Note("on battery: paused on the last frame");
-  else if (pausedOrResumed)
-    frameRateLog_.Note("on mains power: every frame again");
-  else if (pacing_.Gap() != gapBefore)
-    frameRateLog_.Note(pacing_.Gap() > gapBefore ? "on battery: at most 20 frames a second"
-                                                 : "on mains power: every frame again");
+  const std::string note =
+      live::ApplyPowerSourceNoted(onBattery_, live::BatteryChoiceFromValue(battery_), reasons_, pacing_);
+  if (!note.empty()) frameRateLog_.Note(note);
   if (!pacing_.Held()) window_->Invalidate();
 }
 

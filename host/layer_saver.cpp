@@ -97,16 +97,9 @@ void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int widt
 // Mains or battery and the choice for battery, on one picture: a floor
 // under its gap, or a pause on its last frame; its log says when and why.
 void LayerSaver::ApplyPower(OutputPicture& picture) {
-  const auto gapBefore = picture.pacing.Gap();
-  live::ApplyPowerSource(onBattery_, live::BatteryChoiceFromValue(choice_.battery), picture.reasons, picture.pacing);
-  const bool pausedOrResumed = live::ApplyPauseReasons(picture.reasons, picture.pacing);
-  if (pausedOrResumed && picture.reasons.Has(live::PauseReason::OnBattery))
-    picture.log.Note(picture.name + ": on battery: paused on the last frame");
-  else if (pausedOrResumed)
-    picture.log.Note(picture.name + ": moving again");
-  else if (picture.pacing.Gap() != gapBefore)
-    picture.log.Note(picture.name + (picture.pacing.Gap() > gapBefore ? ": on battery: at most 20 frames a second"
-                                                                    : ": on mains power: every frame again"));
+  const std::string note = live::ApplyPowerSourceNoted(onBattery_, live::BatteryChoiceFromValue(choice_.battery),
+                                                       picture.reasons, picture.pacing);
+  if (!note.empty()) picture.log.Note(picture.name + ": " + note);
 }
 
 void LayerSaver::ApplyBatteryChoice(int32_t battery) {

@@ -54,4 +54,15 @@ bool ApplyPauseReasons(const PauseReasons& reasons, FramePacing& pacing) {
   return was != pacing.Held();
 }
 
+std::string ApplyPowerSourceNoted(bool onBattery, BatteryChoice choice, PauseReasons& reasons, FramePacing& pacing) {
+  const auto gapBefore = pacing.Gap();
+  ApplyPowerSource(onBattery, choice, reasons, pacing);
+  const bool holdChanged = ApplyPauseReasons(reasons, pacing);
+  if (!holdChanged && pacing.Gap() == gapBefore) return "";
+  if (reasons.Has(PauseReason::OnBattery)) return "on battery: paused on the last frame";
+  if (pacing.Held()) return "";  // still held, for another reason
+  if (onBattery && choice == BatteryChoice::Slow) return "on battery: at most 20 frames a second";
+  return onBattery ? "on battery: every frame again" : "on mains power: every frame again";
+}
+
 }  // namespace live

@@ -58,4 +58,11 @@ void ApplyPowerSource(bool onBattery, BatteryChoice choice, PauseReasons& reason
 // the pause began or ended here (for the frame-rate log's note).
 bool ApplyPauseReasons(const PauseReasons& reasons, FramePacing& pacing);
 
+// ApplyPowerSource, then ApplyPauseReasons, for a mode that follows the
+// power source: what changed, in the frame-rate log's words ("on battery:
+// paused on the last frame", "on battery: at most 20 frames a second",
+// "on battery: every frame again", "on mains power: every frame again"), or
+// "" when the frames go on as they did.
+std::string ApplyPowerSourceNoted(bool onBattery, BatteryChoice choice, PauseReasons& reasons, FramePacing& pacing);
+
 }  // namespace live

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/native_handle.h"
+
 namespace power {
 
 class PowerWatch {
@@ -28,5 +30,15 @@ struct Loop {
 // when it changes (and after the machine wakes from sleep, when it may have
 // changed unseen). Null where nothing can be followed: on mains power.
 std::unique_ptr<PowerWatch> WatchPowerSource(const Loop& loop, std::function<void(bool onBattery)> changed);
+
+// The same for a form's window on the windowing layer's own loop (the
+// full-screen saver): on Windows the window hears the system's power
+// broadcasts; on Linux UPower is followed on the toolkit's loop. The watch
+// must end before the window does. Null where nothing can be followed.
+std::unique_ptr<PowerWatch> WatchPowerSourceOfWindow(ui::NativeHandle window,
+                                                     std::function<void(bool onBattery)> changed);
+// How a form starts following the power source (tests give a fake one).
+using WindowPowerWatcher =
+    std::function<std::unique_ptr<PowerWatch>(ui::NativeHandle window, std::function<void(bool onBattery)> changed)>;
 
 }  // namespace power

@@ -29,16 +29,10 @@ std::map<HWND, HPOWERNOTIFY>& Registrations() {
   return *registrations;
 }
 
-template <typename Fn>
-Fn User32Function(const char* name) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
-}
-
 }  // namespace
 
 void WatchDisplayPower(HWND window) {
-  const auto registerFn = User32Function<RegisterFn>("RegisterPowerSettingNotification");
+  const auto registerFn = LoadedFunction<RegisterFn>("user32.dll", "RegisterPowerSettingNotification");
   if (!window || !registerFn || Registrations().count(window)) return;
   HPOWERNOTIFY h = registerFn(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   if (!h) h = registerFn(window, &kMonitorPowerOn, DEVICE_NOTIFY_WINDOW_HANDLE);
@@ -48,7 +42,7 @@ void WatchDisplayPower(HWND window) {
 void UnwatchDisplayPower(HWND window) {
   const auto found = Registrations().find(window);
   if (found == Registrations().end()) return;
-  if (const auto unregisterFn = User32Function<UnregisterFn>("UnregisterPowerSettingNotification"))
+  if (const auto unregisterFn = LoadedFunction<UnregisterFn>("user32.dll", "UnregisterPowerSettingNotification"))
     unregisterFn(found->second);
   Registrations().erase(found);
 }

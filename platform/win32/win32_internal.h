@@ -57,6 +57,19 @@ void UnwatchDisplayPower(HWND window);
 void NoteDisplayPower(const POWERBROADCAST_SETTING& setting);
 bool DisplayOn();
 
+// The power source as the system reports it to a watched form's window
+// (win32_power_source.cpp, power::WatchPowerSourceOfWindow): the window
+// procedure hands every WM_POWERBROADCAST here.
+void HearPowerSource(HWND window, WPARAM event, LPARAM data);
+
+// A function of a system DLL the process has loaded (user32, kernel32),
+// looked up at run time: null where this Windows lacks it.
+template <typename Fn>
+Fn LoadedFunction(const char* module, const char* name) {
+  HMODULE loaded = GetModuleHandleA(module);
+  return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
+}
+
 // Under Wine a form with controls draws OpenGL on an owned pop-up over the
 // surface's area (win32_gl_overlay.cpp says why); FollowForm keeps the pop-up
 // on the form as it moves, shows and hides.

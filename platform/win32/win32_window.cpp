@@ -194,9 +194,11 @@ LRESULT HandleHScroll(Win32Form&, WPARAM, LPARAM lp) {
   return 0;
 }
 LRESULT HandleWindowPosChanged(Win32Form& f, WPARAM wp, LPARAM lp) { return f.OnWindowPosChanged(wp, lp); }
-// The display turned off or on (a form's GL surface asked to be told).
-LRESULT HandlePowerBroadcast(Win32Form&, WPARAM wp, LPARAM lp) {
+// The display turned off or on (a form's GL surface asked to be told), or
+// the power source changed (the saver follows it).
+LRESULT HandlePowerBroadcast(Win32Form& f, WPARAM wp, LPARAM lp) {
   if (wp == PBT_POWERSETTINGCHANGE && lp) win32::NoteDisplayPower(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lp));
+  win32::HearPowerSource(reinterpret_cast<HWND>(f.Handle()), wp, lp);
   return TRUE;
 }
 LRESULT HandleCtlColorStatic(Win32Form& f, WPARAM wp, LPARAM lp) {

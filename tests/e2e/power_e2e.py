@@ -3,8 +3,10 @@
 dbus-daemon of the test's own, DBUS_SYSTEM_BUS_ADDRESS pointing at it) where
 python3-dbusmock's UPower template plays the power service: `prismora
 --root` on the root window of an Xvfb of its own (slow, pause, no_upower),
-the hack in a window of its own as XScreenSaver gives it (hack), and
-`--layer background` on a headless Sway (layer). On mains every frame; on
+the hack in a window of its own as XScreenSaver gives it (hack), the
+full-screen saver `prismora /s` with its choice read from the store
+(saver_slow, saver_pause) and `--layer background` on a headless Sway
+(layer). On mains every frame; on
 battery with "slow" at most 21 frames a second with the drift still one
 step per 10 ms; with "pause" almost no CPU and the last frame kept; back on
 mains moving within a second; with no UPower on the bus, as on mains with
@@ -21,7 +23,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from linux_e2e import (Failure, Session, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
-                       stop, wait_until)
+                       start_saver, stop, store_settings, wait_until)
 from wayland_e2e import SwaySession, moving_pattern  # noqa: E402
 
 PYTHON = "/usr/bin/python3"  # Debian's, which has python3-dbusmock
@@ -105,6 +107,23 @@ class Hack(Root):
         return self.s.pixels(self.GEOMETRY)
 
 
+class Saver(Root):
+    """The full-screen saver, its choice stored beside the other values
+    (none: a store from before the choice)."""
+
+    def start(self, *argv):
+        store_settings(self.s, pixels=False)
+        if argv:
+            with open(os.path.join(self.s.env["XDG_CONFIG_HOME"], "prismora", "registry.reg"), "a") as f:
+                f.write('"OnBattery"=dword:%08x\n' % ["every", "slow", "pause"].index(argv[-1]))
+        p = start_saver(self.s, "prismora")
+        first = self.pixels()
+        wait_until(lambda: not alive(p) or changed_fraction(first, self.pixels()) > 0.05, "the pattern moving")
+        if not alive(p):
+            raise Failure("prismora ended:\n" + self.log())
+        return p
+
+
 class Layer:
     """`prismora --layer background` on one output of a headless Sway."""
 
@@ -186,17 +205,17 @@ def paused_on_battery(target, bus, p, note="paused on the last frame"):
         raise Failure("it took %.1f s to move again" % took)
 
 
-def test_slow(s, bus):
+def test_slow(s, bus, kind=Root):
     bus.start_upower(False)
-    target = Root(s)
+    target = kind(s)
     p = target.start()  # the default: 20 frames a second on battery
     slowed_on_battery(target, bus)
     stop(p)
 
 
-def test_pause(s, bus):
+def test_pause(s, bus, kind=Root):
     bus.start_upower(False)
-    target = Root(s)
+    target = kind(s)
     p = target.start("--on-battery", "pause")
     paused_on_battery(target, bus, p)
     stop(p)
@@ -248,7 +267,9 @@ def test_layer(s):
     stop(p)
 
 
-TESTS = {"slow": test_slow, "pause": test_pause, "hack": test_hack, "no_upower": test_no_upower}
+TESTS = {"slow": test_slow, "pause": test_pause, "hack": test_hack, "no_upower": test_no_upower,
+         "saver_slow": lambda s, bus: test_slow(s, bus, Saver),
+         "saver_pause": lambda s, bus: test_pause(s, bus, Saver)}
 
 
 def main():

@@ -2,10 +2,12 @@
 // decides. The mouse rule (tolerance per axis, creeping measured from the
 // start point, inactive moves only re-anchor), keys only when active, a
 // rejected password, the order of the ending's steps, the random algorithm,
-// and a creation that survives a settings read error.
+// a creation that survives a settings read error, and battery power (a
+// fake power source: at most 20 frames a second, paused, every frame).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "host/Unit1.h"
 #include "live/pattern_view.h"
 #include "platform/headless/headless.h"
+#include "platform/power_source.h"
 #include "tests/support/fresh_process.h"
 #include "settings/memory_registry.h"
 #include "settings/settings.h"
@@ -26,6 +29,35 @@ struct Stored {
   int speed = 25, bright = 3, algorithm = 7;
   bool rands = false;
   bool pixels = false;  // stored only when true, as a store from before the view
+  int onBattery = -1;  // -1: not stored, as a store from before the choice
+};
+
+// The power source the test switches, as the window's watch reports it.
+struct FakePower {
+  bool onBattery = false;
+  bool watching = false;
+  ui::NativeHandle window = 0;
+  std::function<void(bool)> changed;
+
+  void Switch(bool battery) {
+    onBattery = battery;
+    if (watching) changed(battery);
+  }
+  power::WindowPowerWatcher Watcher() {
+    return [this](ui::NativeHandle w, std::function<void(bool)> report) -> std::unique_ptr<power::PowerWatch> {
+      window = w;
+      changed = std::move(report);
+      watching = true;
+      return std::make_unique<Watch>(*this);
+    };
+  }
+
+  struct Watch : power::PowerWatch {
+    explicit Watch(FakePower& p) : power(p) {}
+    ~Watch() override { power.watching = false; }
+    bool OnBattery() const override { return power.onBattery; }
+    FakePower& power;
+  };
 };
 
 class SaverFormTest : public ::testing::Test {
@@ -46,11 +78,12 @@ class SaverFormTest : public ::testing::Test {
     reg.WriteBool("Rands", s.rands);
     reg.WriteString("Path_Wall", "/tmp");
     if (s.pixels) reg.WriteBool("Pixels", true);
+    if (s.onBattery >= 0) reg.WriteInteger("OnBattery", s.onBattery);
   }
 
   // Created and shown as the start-up does it, then made the active window.
   TForm1& Start(bool active = true) {
-    TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user");
+    TForm1& form = ui::Application::Get().CreateForm<TForm1>(store_, "/home/user", power_.Watcher());
     form.Show();
     ui::headless::SetActive(form, active);
     TheWorld().log.clear();
@@ -65,7 +98,23 @@ class SaverFormTest : public ::testing::Test {
 
   static bool Ended(const TForm1& form) { return form.Freed() && ui::Application::Get().Terminated(); }
 
+  // The pattern as `steps` ticks of a 10 ms timer from `start` (seeded
+  // with `seed`) make it, against the one drawn; the generator is left as
+  // the drawing left it.
+  static void ExpectDrift(const Gradient::PatternState& start, uint32_t seed, int steps) {
+    auto expected = std::make_unique<Gradient::PatternState>(start);
+    const uint32_t after = Gradient::RandomSeed();
+    Gradient::SetRandomSeed(seed);
+    for (int i = 0; i < steps; ++i) Gradient::DriftFrame(*expected);
+    EXPECT_EQ(Gradient::Pattern.PhaseA, expected->PhaseA);
+    EXPECT_EQ(Gradient::Pattern.PhaseB, expected->PhaseB);
+    EXPECT_EQ(Gradient::Pattern.OffsetX, expected->OffsetX);
+    EXPECT_EQ(Gradient::RandomSeed(), after);
+    Gradient::SetRandomSeed(after);
+  }
+
   Settings::MemoryRegistry store_;
+  FakePower power_;
 };
 
 // ---- The mouse rule ----
@@ -372,6 +421,80 @@ TEST_F(SaverFormTest, RandsPicksAnAlgorithmFromOneToTwelveAndLeavesTheStoreAlone
     ASSERT_TRUE(reg.OpenKey(Settings::kSettingsKey));
     EXPECT_EQ(reg.ReadInteger("Algoritm"), stored);
   }
+}
+
+// ---- Battery power ----
+
+// A store from before the choice gives the default, at most 20 frames a
+// second: from the switch to battery a frame on a 50 ms beat (20 in a
+// second, one more in the first), the drift still one step per 10 ms; back
+// on mains, once the gap in course has run out, every tick draws again.
+TEST_F(SaverFormTest, OnBatteryTheDefaultIsTwentyFramesASecondWithTheSameDrift) {
+  Store({});
+  TForm1& form = Start();
+  EXPECT_TRUE(power_.watching);
+  EXPECT_EQ(power_.window, form.Handle());
+  const auto& surface = ui::headless::SurfaceOf(form);
+  const uint32_t seed = Gradient::RandomSeed();
+  const auto start = std::make_unique<Gradient::PatternState>(Gradient::Pattern);
+  ui::headless::AdvanceTime(100);
+  EXPECT_EQ(surface.swaps, 10);
+  power_.Switch(true);
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(surface.swaps, 10 + 21);  // at 110 ms, then on the 50 ms beat: 150, 200, ... 1100
+  ExpectDrift(*start, seed, 110);
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(surface.swaps, 31 + 20);
+  power_.Switch(false);
+  ui::headless::AdvanceTime(50);  // the gap in course runs out
+  ui::headless::AdvanceTime(100);
+  EXPECT_EQ(surface.swaps, 51 + 1 + 10);
+}
+
+// "Paused": no frame while on battery, the drift caught up by the first
+// frame on mains.
+TEST_F(SaverFormTest, PausedOnBatteryDrawsNothingUntilMainsComesBack) {
+  Store({.onBattery = 2});
+  TForm1& form = Start();
+  const auto& surface = ui::headless::SurfaceOf(form);
+  const uint32_t seed = Gradient::RandomSeed();
+  const auto start = std::make_unique<Gradient::PatternState>(Gradient::Pattern);
+  ui::headless::AdvanceTime(30);
+  power_.Switch(true);
+  const Gradient::PatternState before = Gradient::Pattern;
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(surface.swaps, 3);
+  EXPECT_EQ(Gradient::Pattern.PhaseA, before.PhaseA);
+  power_.Switch(false);
+  ui::headless::AdvanceTime(10);
+  EXPECT_EQ(surface.swaps, 4);
+  ExpectDrift(*start, seed, 104);
+  ui::headless::AdvanceTime(50);
+  EXPECT_EQ(surface.swaps, 9);
+}
+
+TEST_F(SaverFormTest, EveryFrameOnBatteryChangesNothing) {
+  Store({.onBattery = 0});
+  TForm1& every = Start();
+  power_.Switch(true);
+  ui::headless::AdvanceTime(100);
+  EXPECT_EQ(ui::headless::SurfaceOf(every).swaps, 10);
+}
+
+// Started on battery, the choice holds from the first frame; the watch ends
+// with the saver, before its window goes.
+TEST_F(SaverFormTest, StartedOnBatteryAndTheWatchEndsWithTheSaver) {
+  Store({.onBattery = 1});
+  power_.onBattery = true;
+  TForm1& form = Start();
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps, 21);  // at 10 ms, then on the 50 ms beat: 50, 100, ... 1000
+  ui::headless::AdvanceTime(1000);
+  EXPECT_EQ(ui::headless::SurfaceOf(form).swaps, 21 + 20);
+  EXPECT_TRUE(power_.watching);
+  form.NativeKeyDown('Q');
+  EXPECT_TRUE(Ended(form));
+  EXPECT_FALSE(power_.watching);
 }
 
 }  // namespace

@@ -97,4 +97,28 @@ TEST(BatteryChoice, StoredValuesAndWords) {
   EXPECT_STREQ(live::BatteryChoiceWord(BatteryChoice::Slow), "slow");
 }
 
+// The frame-rate log's note says what changed, and only when something did:
+// the choice changing while on battery included.
+TEST(PauseReasons, PowerNotesSayWhatChangedAndOnlyThen) {
+  FramePacing p(t0);
+  PauseReasons r;
+  EXPECT_EQ(live::ApplyPowerSourceNoted(false, BatteryChoice::Slow, r, p), "");
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Slow, r, p), "on battery: at most 20 frames a second");
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Slow, r, p), "");
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Pause, r, p), "on battery: paused on the last frame");
+  EXPECT_TRUE(p.Held());
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Slow, r, p), "on battery: at most 20 frames a second");
+  EXPECT_FALSE(p.Held());
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::EveryFrame, r, p), "on battery: every frame again");
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Pause, r, p), "on battery: paused on the last frame");
+  EXPECT_EQ(live::ApplyPowerSourceNoted(false, BatteryChoice::Pause, r, p), "on mains power: every frame again");
+  // Covered: battery and mains change no frames, and say nothing.
+  r.Set(PauseReason::Covered, true);
+  live::ApplyPauseReasons(r, p);
+  EXPECT_EQ(live::ApplyPowerSourceNoted(true, BatteryChoice::Pause, r, p), "");
+  EXPECT_TRUE(r.Has(PauseReason::OnBattery));
+  EXPECT_EQ(live::ApplyPowerSourceNoted(false, BatteryChoice::Pause, r, p), "");
+  EXPECT_TRUE(p.Held());
+}
+
 }  // namespace

@@ -1,11 +1,12 @@
 // The Win32 layer's parts that need no display: the OpenGL pixel format
-// descriptor, byte for byte, the drive list, and the display's power as a
-// form's window hears of it.
+// descriptor, byte for byte, the drive list, and the display's power and
+// the power source as a form's window hears of them.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "platform/power_source.h"
 #include "platform/win32/win32_internal.h"
 
 namespace {
@@ -59,6 +60,7 @@ void Tell(const ui::Form& form, const std::vector<BYTE>& setting) {
 
 const GUID kConsoleDisplay = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 const GUID kMonitorPower = {0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+const GUID kAcDcPowerSource = {0x5d3e9a59, 0xe9d5, 0x4b00, {0xa6, 0xbd, 0xff, 0x34, 0xff, 0x51, 0x65, 0x48}};
 const GUID kLidSwitch = {0xba3e0f4d, 0xb817, 0x4094, {0xa2, 0xd1, 0xd5, 0x63, 0x79, 0xe6, 0xa0, 0xf3}};
 
 void Note(const std::vector<BYTE>& setting) {
@@ -138,6 +140,43 @@ TEST(KeyPreview, AnOpenDropDownListTakesEscapeAndTheFormHasItOtherwise) {
   EXPECT_EQ(box.Selected(), 1);
   RunPostedKey(combo, VK_ESCAPE);
   EXPECT_EQ(form.keys, std::vector<int>{VK_ESCAPE});
+}
+
+// The power source a form's window follows: mains under Wine (a machine
+// that reports no battery), battery when the system says the source is the
+// battery (1) or a short-term one (2), mains again with 0; other settings
+// and short data change nothing, and a wake from sleep reads the status
+// again. Each change is reported once.
+TEST(PowerSource, AFormsWindowFollowsTheSourceAndReadsItAgainAfterSleep) {
+  ui::FormDesign design;
+  design.clientWidth = 64;
+  design.clientHeight = 48;
+  ui::Form form(design);
+  if (!form.Handle()) GTEST_SKIP() << "no display: Wine made no window";
+  std::vector<bool> reports;
+  auto watch = power::WatchPowerSourceOfWindow(form.Handle(), [&reports](bool onBattery) { reports.push_back(onBattery); });
+  ASSERT_TRUE(watch);
+  EXPECT_FALSE(watch->OnBattery());
+  Tell(form, PowerSetting(kAcDcPowerSource, 1));
+  EXPECT_TRUE(watch->OnBattery());
+  Tell(form, PowerSetting(kAcDcPowerSource, 2));
+  Tell(form, PowerSetting(kConsoleDisplay, 0));
+  Tell(form, PowerSetting(kAcDcPowerSource, 0, 2));
+  EXPECT_TRUE(watch->OnBattery());
+  Tell(form, PowerSetting(kAcDcPowerSource, 0));
+  EXPECT_FALSE(watch->OnBattery());
+  Tell(form, PowerSetting(kConsoleDisplay, 1));
+  EXPECT_EQ(reports, (std::vector<bool>{true, false}));
+
+  Tell(form, PowerSetting(kAcDcPowerSource, 1));
+  SendMessageA(reinterpret_cast<HWND>(form.Handle()), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_FALSE(watch->OnBattery());  // the status, read again: mains
+  EXPECT_EQ(reports, (std::vector<bool>{true, false, true, false}));
+
+  watch.reset();  // a window no longer watched hears nothing
+  Tell(form, PowerSetting(kAcDcPowerSource, 1));
+  EXPECT_EQ(reports.size(), 4u);
+  EXPECT_FALSE(power::WatchPowerSourceOfWindow(0, [](bool) {}));
 }
 
 }  // namespace
