@@ -237,8 +237,10 @@ def test_layer_two_outputs(s):
 
 
 def rate_lines(s, output, after=0):
-    """The frame-rate lines about `output` past byte `after` of the log."""
-    return [l for l in s.file("prismora.out")[after:].splitlines() if l.startswith("prismora: %s: " % output)]
+    """The frame-rate lines about `output` past byte `after` of the log (not
+    its notes, such as a pause under a full-screen window)."""
+    return [l for l in s.file("prismora.out")[after:].splitlines()
+            if l.startswith("prismora: %s: " % output) and " fps: " in l]
 
 
 def power_off(s, output):
@@ -371,6 +373,8 @@ def test_layer_full_screen_window(s):
     foot = cover(s, second, None)
     await_note(s, paused, mark, "the pause on " + second)
     moving_pattern(s, first, first + " beside the full-screen window", p)
+    for output in (first, second):
+        s.save(output, output + "-window-on-" + second)
     why = {o: v["why"] for o, v in status(s).items()}
     print("status: %s" % why)
     if why != {first: [], second: ["covered"]}:
@@ -399,6 +403,7 @@ def test_layer_full_screen_window(s):
     stop(foot)
     took.append(await_note(s, moving, mark, "the window closed"))
     moving_pattern(s, second, second + " with the window closed", p)
+    s.save(second, second + "-window-closed")
 
     others = [l for l in notes_since(s, 0) if l not in (paused, moving)]
     if others:
