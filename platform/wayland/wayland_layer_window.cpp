@@ -258,7 +258,6 @@ const zwlr_foreign_toplevel_handle_v1_listener kToplevelListener = {
     OnToplevelTitle, OnToplevelAppId, OnToplevelEnter, OnToplevelLeave,
     OnToplevelState, OnToplevelDone,  OnToplevelClosed, OnToplevelParent};
 
-
 // ---- the window ----
 
 // libwayland looks for a relative socket name in XDG_RUNTIME_DIR and, when
@@ -294,8 +293,7 @@ void WaylandLayerWindow::Global(wl_registry* registry, uint32_t name, const char
     toplevelsGlobal_ = name;
     toplevelsVersion_ = version;
     if (outputsBound_) BindToplevels(registry);
-  }
-  else if (i == wl_seat_interface.name && !seat_ && request_.takesInput) {
+  } else if (i == wl_seat_interface.name && !seat_ && request_.takesInput) {
     seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
     seatGlobal_ = name;
     wl_seat_add_listener(seat_, &kSeatListener, this);
@@ -493,8 +491,9 @@ void WaylandLayerWindow::DropSurface(OutputObjects& o, bool report) {
 
 void WaylandLayerWindow::BindToplevels(wl_registry* registry) {
   if (toplevels_ || !toplevelsGlobal_) return;
-  toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(wl_registry_bind(
-      registry, toplevelsGlobal_, &zwlr_foreign_toplevel_manager_v1_interface, toplevelsVersion_ < 3 ? toplevelsVersion_ : 3));
+  const uint32_t version = toplevelsVersion_ < 3 ? toplevelsVersion_ : 3;
+  toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+      wl_registry_bind(registry, toplevelsGlobal_, &zwlr_foreign_toplevel_manager_v1_interface, version));
   zwlr_foreign_toplevel_manager_v1_add_listener(toplevels_, &kToplevelsListener, this);
 }
 
