@@ -55,6 +55,7 @@ LayerSaver::LayerSaver(const embedded::PatternChoice& choice, int32_t delayMicro
 
 ui::LayerResult LayerSaver::Open(const ui::LayerRequest& request) {
   takesInput_ = request.takesInput;
+  layer_ = request.layer;
   return window_->Open(request);
 }
 
@@ -91,6 +92,7 @@ void LayerSaver::LayerSurfaceSized(int output, const std::string& name, int widt
   picture->second.width = width;
   picture->second.height = height;
   if (added) ApplyPower(picture->second);
+  if (added && underFullScreen_.count(output)) ApplyFullScreen(picture->second, true);
   if (added && control_) ApplySettings(output, control_->OutputAdded(output, name));
 }
 
@@ -133,7 +135,29 @@ void LayerSaver::LayerSurfacePaint(int output) {
 
 void LayerSaver::LayerSurfaceGone(int output) {
   pictures_.erase(output);
+  underFullScreen_.erase(output);
   if (control_) control_->OutputGone(output);
+}
+
+// Told for outputs with or without a picture yet: a picture made later
+// starts covered. Top and overlay surfaces are above full-screen windows.
+void LayerSaver::LayerOutputUnderFullScreen(int output, bool underFullScreen) {
+  if (!ui::FullScreenHides(layer_)) return;
+  if (underFullScreen)
+    underFullScreen_.insert(output);
+  else
+    underFullScreen_.erase(output);
+  if (const auto picture = pictures_.find(output); picture != pictures_.end())
+    ApplyFullScreen(picture->second, underFullScreen);
+}
+
+// Covered: no frames, the last one left; uncovered, a frame is due at once
+// (the compositor's frame callback may have come meanwhile, or comes when
+// the surface is in sight again), with the drift brought to its time.
+void LayerSaver::ApplyFullScreen(OutputPicture& picture, bool underFullScreen) {
+  picture.reasons.Set(live::PauseReason::Covered, underFullScreen);
+  if (!live::ApplyPauseReasons(picture.reasons, picture.pacing)) return;
+  picture.log.Note(picture.name + (underFullScreen ? ": under a full-screen window: no frames" : ": moving again"));
 }
 
 // What a command or the settings file changed, from the next frame on. A

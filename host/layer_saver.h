@@ -6,13 +6,16 @@
 // axis from where it first entered). The settings are read, never written.
 // Each output's frames are paced on their own: drawn when the compositor
 // asks for one and --delay has passed, with the drift caught up to its
-// 10 ms clock, so an output that nothing shows costs nothing.
+// 10 ms clock, so an output that nothing shows costs nothing. On the
+// background and bottom layers, an output that shows a full-screen window
+// draws nothing either, whatever frame callbacks the compositor sends.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,6 +86,7 @@ class LayerSaver : public ui::LayerEvents, public steer::Outputs {
   std::optional<std::chrono::steady_clock::time_point> LayerSurfaceNextPaint(int output) override;
   void LayerSurfacePaint(int output) override;
   void LayerSurfaceGone(int output) override;
+  void LayerOutputUnderFullScreen(int output, bool underFullScreen) override;
   void LayerKeyDown() override;
   void LayerButtonDown() override;
   void LayerPointerAt(double x, double y) override;
@@ -99,10 +103,13 @@ class LayerSaver : public ui::LayerEvents, public steer::Outputs {
  private:
   void EndByInput();
   void ApplyPower(OutputPicture& picture);
+  void ApplyFullScreen(OutputPicture& picture, bool underFullScreen);
 
   embedded::PatternChoice choice_;
   int32_t delayMicroseconds_;
   bool takesInput_ = false;
+  ui::Layer layer_ = ui::Layer::Background;
+  std::set<int> underFullScreen_;  // outputs that show a full-screen window now
   bool endedByInput_ = false;
   std::unique_ptr<ui::LayerWindow> window_;
   std::map<int, OutputPicture> pictures_;

@@ -5,7 +5,8 @@
 // the platform only makes the compositor and EGL calls and reports outputs,
 // frames and input back. A surface is drawn only when the compositor asks
 // for its next frame (wl_surface.frame), so one that nothing shows (covered,
-// on an output whose power is off) costs nothing. One per process, driven
+// on an output whose power is off) costs nothing; where the compositor lists
+// its toplevels, it also tells which outputs show a full-screen window. One per process, driven
 // from the main thread, except for the calls marked as safe from anywhere.
 // Where the program is built without Wayland, Open answers NotBuilt.
 #pragma once
@@ -62,6 +63,12 @@ class LayerEvents {
   virtual void LayerSurfacePaint(int output) = 0;
   // The output (or its surface) went; its number is not reported again.
   virtual void LayerSurfaceGone(int output) = 0;
+  // Whether the output shows a full-screen window now, where the compositor
+  // tells (its foreign-toplevel list) and the layer is one that such a
+  // window hides (FullScreenHides): reported when the answer changes, also
+  // for an output whose surface is not sized yet. Frame callbacks may keep
+  // coming meanwhile; the mode decides what to draw.
+  virtual void LayerOutputUnderFullScreen(int /*output*/, bool /*underFullScreen*/) {}
   // Input, only where the request takes it.
   virtual void LayerKeyDown() {}
   virtual void LayerButtonDown() {}
@@ -95,6 +102,10 @@ class LayerWindow {
 };
 
 std::unique_ptr<LayerWindow> CreateLayerWindow(LayerEvents& events);
+
+// A full-screen window is drawn above the background and bottom layers and
+// below the top and overlay ones.
+inline bool FullScreenHides(Layer layer) { return layer == Layer::Background || layer == Layer::Bottom; }
 
 // The name of the layer for messages and options: background, bottom, top, overlay.
 inline const char* LayerName(Layer layer) {

@@ -79,6 +79,7 @@ void HeadlessLayerWindow::Play(const LayerEvent& e) {
       outputs_.erase(e.output);
       events_.LayerSurfaceGone(e.output);
       break;
+    case LayerEvent::FullScreen: events_.LayerOutputUnderFullScreen(e.output, e.a != 0); break;
     case LayerEvent::Key: events_.LayerKeyDown(); break;
     case LayerEvent::Button: events_.LayerButtonDown(); break;
     case LayerEvent::Pointer: events_.LayerPointerAt(e.a, e.b); break;

@@ -18,8 +18,9 @@ namespace ui::headless {
 struct LayerEvent {
   // Sized: the surface's (first) size, then a frame wanted, as a configure
   // does; Shown: the output's frame callback came; Wait: `a` milliseconds
-  // pass; Ready: the watched descriptor `a` has input (its callback runs).
-  enum Kind { Sized, Shown, Wait, Gone, Key, Button, Pointer, Ready } kind = Shown;
+  // pass; Ready: the watched descriptor `a` has input (its callback runs);
+  // FullScreen: the output shows a full-screen window (`a` 1) or not (0).
+  enum Kind { Sized, Shown, Wait, Gone, Key, Button, Pointer, Ready, FullScreen } kind = Shown;
   int output = 0;
   double a = 0, b = 0;  // the size, the pointer's position, or the time waited
   std::string name = "HEADLESS-1";  // the output's name (Sized)

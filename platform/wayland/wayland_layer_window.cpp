@@ -6,21 +6,29 @@
 // registry removes them; LayerOutputs decides, this file only makes the calls.
 // Each drawn frame asks for the surface's frame callback, and the next frame
 // waits for it: the compositor sends none to a surface it does not show.
-// The event loop waits on the connection, the loop's wake-up (RequestEnd
-// from signal handlers) and the time of the earliest frame due.
+// Where the compositor lists its toplevels (zwlr_foreign_toplevel_manager_v1)
+// and the layer is one a full-screen window hides, their states and outputs
+// go to FullScreenOutputs, which decides which outputs show a full-screen
+// window; the answers are reported by output. The event loop waits on the
+// connection, the loop's wake-up (RequestEnd from signal handlers) and the
+// time of the earliest frame due.
 #include <poll.h>
 #include <signal.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "base/fullscreen_outputs.h"
 #include "platform/layer_outputs.h"
 #include "platform/layer_window.h"
 #include "platform/linux/loop_wake.h"
 #include "platform/wayland/egl_context.h"
+#include "prismora-foreign-toplevel-client.h"
 #include "prismora-layer-shell-client.h"
 #include "xdg-output-unstable-v1-client.h"
 
@@ -93,11 +101,19 @@ class WaylandLayerWindow : public LayerWindow {
   void PointerMoved(wl_fixed_t x, wl_fixed_t y);
   void ButtonPressed() { events_.LayerButtonDown(); }
   void KeyPressed() { events_.LayerKeyDown(); }
+  void ToplevelCreated(zwlr_foreign_toplevel_handle_v1* handle);
+  void ToplevelOnOutput(zwlr_foreign_toplevel_handle_v1* handle, wl_output* output, bool entered);
+  void ToplevelStates(zwlr_foreign_toplevel_handle_v1* handle, const wl_array* states);
+  void ToplevelDone(zwlr_foreign_toplevel_handle_v1* handle);
+  void ToplevelClosed(zwlr_foreign_toplevel_handle_v1* handle);
+  void ToplevelsFinished();
 
  private:
   OutputObjects* ObjectsOf(uint32_t global);
   void BindOutput(wl_registry* registry, uint32_t name, uint32_t version);
   void AskXdgOutput(OutputObjects& o);
+  void BindToplevels(wl_registry* registry);
+  void ReportFullScreen();
   void MakeSurface(OutputObjects& o);
   void DropSurface(OutputObjects& o, bool report);
   void ApplyBufferSize(OutputObjects& o, const LayerOutput& book);
@@ -117,6 +133,13 @@ class WaylandLayerWindow : public LayerWindow {
   wl_pointer* pointer_ = nullptr;
   wl_keyboard* keyboard_ = nullptr;
   uint32_t pointerOutput_ = 0;  // the registry name of the output under the pointer
+  // The toplevel list: its global until bound (after the outputs, so that
+  // the toplevels' first output_enter events name outputs already bound).
+  zwlr_foreign_toplevel_manager_v1* toplevels_ = nullptr;
+  uint32_t toplevelsGlobal_ = 0, toplevelsVersion_ = 0;
+  bool outputsBound_ = false;
+  std::set<zwlr_foreign_toplevel_handle_v1*> handles_;
+  Toplevels::FullScreenOutputs fullScreen_;
   LayerOutputs book_;
   std::vector<std::unique_ptr<OutputObjects>> outputs_;
   egl::Context egl_;
@@ -210,6 +233,31 @@ void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener kKeyboardListener = {OnKeymap, OnKeyboardEnter, OnKeyboardLeave,
                                                 OnKey,    OnModifiers,     OnRepeatInfo};
 
+// The toplevel list: a handle's events go to the window with the handle.
+void OnToplevel(void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
+  Window(data).ToplevelCreated(handle);
+}
+void OnToplevelsFinished(void* data, zwlr_foreign_toplevel_manager_v1*) { Window(data).ToplevelsFinished(); }
+const zwlr_foreign_toplevel_manager_v1_listener kToplevelsListener = {OnToplevel, OnToplevelsFinished};
+
+void OnToplevelTitle(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
+void OnToplevelAppId(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
+void OnToplevelEnter(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+  Window(data).ToplevelOnOutput(handle, output, true);
+}
+void OnToplevelLeave(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+  Window(data).ToplevelOnOutput(handle, output, false);
+}
+void OnToplevelState(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* states) {
+  Window(data).ToplevelStates(handle, states);
+}
+void OnToplevelDone(void* data, zwlr_foreign_toplevel_handle_v1* handle) { Window(data).ToplevelDone(handle); }
+void OnToplevelClosed(void* data, zwlr_foreign_toplevel_handle_v1* handle) { Window(data).ToplevelClosed(handle); }
+void OnToplevelParent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
+const zwlr_foreign_toplevel_handle_v1_listener kToplevelListener = {
+    OnToplevelTitle, OnToplevelAppId, OnToplevelEnter, OnToplevelLeave,
+    OnToplevelState, OnToplevelDone,  OnToplevelClosed, OnToplevelParent};
+
 // ---- the window ----
 
 // libwayland looks for a relative socket name in XDG_RUNTIME_DIR and, when
@@ -240,7 +288,12 @@ void WaylandLayerWindow::Global(wl_registry* registry, uint32_t name, const char
     xdgManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
   else if (i == wl_output_interface.name && version >= 2)  // 2: scale and done
     BindOutput(registry, name, version);
-  else if (i == wl_seat_interface.name && !seat_ && request_.takesInput) {
+  else if (i == zwlr_foreign_toplevel_manager_v1_interface.name && version >= 2 &&  // 2: full screen
+           FullScreenHides(request_.layer) && !toplevels_) {
+    toplevelsGlobal_ = name;
+    toplevelsVersion_ = version;
+    if (outputsBound_) BindToplevels(registry);
+  } else if (i == wl_seat_interface.name && !seat_ && request_.takesInput) {
     seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
     seatGlobal_ = name;
     wl_seat_add_listener(seat_, &kSeatListener, this);
@@ -280,6 +333,7 @@ void WaylandLayerWindow::GlobalRemoved(uint32_t name) {
   }
   OutputObjects* o = ObjectsOf(name);
   if (!o) return;
+  fullScreen_.OutputRemoved(name);
   DropSurface(*o, true);
   if (o->xdgOutput) zxdg_output_v1_destroy(o->xdgOutput);
   if (wl_output_get_version(o->output) >= 3)
@@ -338,6 +392,8 @@ LayerResult WaylandLayerWindow::Open(const LayerRequest& request) {
   if (wl_display_roundtrip(display_) < 0) return LayerResult::NoCompositor;
   if (!shell_ || !compositor_) return LayerResult::NoLayerShell;
   for (auto& o : outputs_) AskXdgOutput(*o);
+  outputsBound_ = true;
+  BindToplevels(registry_);
   // Two round trips: the outputs' descriptions, then what followed them.
   if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0) return LayerResult::NoCompositor;
   for (auto& o : outputs_)
@@ -431,6 +487,65 @@ void WaylandLayerWindow::DropSurface(OutputObjects& o, bool report) {
   o.surface = nullptr;
   if (b) b->hasSurface = false;
   if (had && report && b) events_.LayerSurfaceGone(b->number);
+}
+
+void WaylandLayerWindow::BindToplevels(wl_registry* registry) {
+  if (toplevels_ || !toplevelsGlobal_) return;
+  const uint32_t version = toplevelsVersion_ < 3 ? toplevelsVersion_ : 3;
+  toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+      wl_registry_bind(registry, toplevelsGlobal_, &zwlr_foreign_toplevel_manager_v1_interface, version));
+  zwlr_foreign_toplevel_manager_v1_add_listener(toplevels_, &kToplevelsListener, this);
+}
+
+Toplevels::ToplevelId IdOf(zwlr_foreign_toplevel_handle_v1* handle) {
+  return reinterpret_cast<uintptr_t>(handle);
+}
+
+void WaylandLayerWindow::ToplevelCreated(zwlr_foreign_toplevel_handle_v1* handle) {
+  handles_.insert(handle);
+  zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kToplevelListener, this);
+  fullScreen_.Created(IdOf(handle));
+}
+
+// An output that went before the event was read arrives as null.
+void WaylandLayerWindow::ToplevelOnOutput(zwlr_foreign_toplevel_handle_v1* handle, wl_output* output, bool entered) {
+  if (!output) return;
+  for (auto& o : outputs_) {
+    if (o->output != output) continue;
+    if (entered)
+      fullScreen_.Entered(IdOf(handle), o->global);
+    else
+      fullScreen_.Left(IdOf(handle), o->global);
+  }
+}
+
+void WaylandLayerWindow::ToplevelStates(zwlr_foreign_toplevel_handle_v1* handle, const wl_array* states) {
+  std::vector<uint32_t> values(states->size / sizeof(uint32_t));
+  if (!values.empty()) std::memcpy(values.data(), states->data, values.size() * sizeof(uint32_t));
+  fullScreen_.States(IdOf(handle), values);
+}
+
+void WaylandLayerWindow::ToplevelDone(zwlr_foreign_toplevel_handle_v1* handle) {
+  fullScreen_.Done(IdOf(handle));
+  ReportFullScreen();
+}
+
+void WaylandLayerWindow::ToplevelClosed(zwlr_foreign_toplevel_handle_v1* handle) {
+  fullScreen_.Closed(IdOf(handle));
+  handles_.erase(handle);
+  zwlr_foreign_toplevel_handle_v1_destroy(handle);
+  ReportFullScreen();
+}
+
+// The list's object is gone; the toplevels already told go on reporting.
+void WaylandLayerWindow::ToplevelsFinished() {
+  if (toplevels_) zwlr_foreign_toplevel_manager_v1_destroy(toplevels_);
+  toplevels_ = nullptr;
+}
+
+void WaylandLayerWindow::ReportFullScreen() {
+  for (const auto& [global, under] : fullScreen_.TakeChanges())
+    if (const LayerOutput* b = book_.Find(global)) events_.LayerOutputUnderFullScreen(b->number, under);
 }
 
 void WaylandLayerWindow::SeatCapabilities(uint32_t capabilities) {
@@ -551,6 +666,13 @@ void WaylandLayerWindow::Release() {
     wl_output_destroy(o->output);
   }
   outputs_.clear();
+  for (zwlr_foreign_toplevel_handle_v1* handle : handles_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
+  handles_.clear();
+  if (toplevels_) {
+    zwlr_foreign_toplevel_manager_v1_stop(toplevels_);
+    zwlr_foreign_toplevel_manager_v1_destroy(toplevels_);
+    toplevels_ = nullptr;
+  }
   egl::Close(egl_);
   if (pointer_) wl_pointer_destroy(pointer_);
   if (keyboard_) wl_keyboard_destroy(keyboard_);

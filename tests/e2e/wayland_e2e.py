@@ -237,8 +237,10 @@ def test_layer_two_outputs(s):
 
 
 def rate_lines(s, output, after=0):
-    """The frame-rate lines about `output` past byte `after` of the log."""
-    return [l for l in s.file("prismora.out")[after:].splitlines() if l.startswith("prismora: %s: " % output)]
+    """The frame-rate lines about `output` past byte `after` of the log (not
+    its notes, such as a pause under a full-screen window)."""
+    return [l for l in s.file("prismora.out")[after:].splitlines()
+            if l.startswith("prismora: %s: " % output) and " fps: " in l]
 
 
 def power_off(s, output):
@@ -335,6 +337,79 @@ def test_layer_frames_follow_the_display(s):
         print("%s: %.2f%% of a core, %.2f%% of the visible CPU" % (what, 100 * share, 100 * share / visible))
         if share >= 0.02 * visible:
             raise Failure("%s: not under 2%% of the visible CPU" % what)
+    p.send_signal(signal.SIGTERM)
+    expect_status(s, p, 0, "SIGTERM")
+
+
+def notes_since(s, after):
+    """The log's notes past byte `after`: its lines that are no frame counts."""
+    return [l for l in s.file("prismora.out")[after:].splitlines()
+            if " fps" not in l and "drawn at" not in l and "frames drawn" not in l]
+
+
+def await_note(s, note, after, what):
+    """Waits for the log line `note` past byte `after`; the seconds it took."""
+    started = time.monotonic()
+    wait_until(lambda: note in notes_since(s, after), what)
+    took = time.monotonic() - started
+    print("%s: %r after %.0f ms" % (what, note, 1000 * took))
+    return took
+
+
+def test_layer_full_screen_window(s):
+    """A full-screen window on one of two outputs pauses the background
+    there, as the compositor's toplevel list says (the log names the
+    reason, which frame callbacks alone never give), and only there; status
+    reports it. Its workspace out of sight, or the window no longer full
+    screen, or closed: the output draws again within a second."""
+    from control_e2e import status  # noqa: E402 (control_e2e imports this file)
+    first, second = two_outputs(s)
+    p = s.prismora_run("--layer", "background")
+    for output in (first, second):
+        moving_pattern(s, output, output, p)
+    paused, moving = "prismora: %s: under a full-screen window: no frames" % second, "prismora: %s: moving again" % second
+
+    mark = len(s.file("prismora.out"))
+    foot = cover(s, second, None)
+    await_note(s, paused, mark, "the pause on " + second)
+    moving_pattern(s, first, first + " beside the full-screen window", p)
+    for output in (first, second):
+        s.save(output, output + "-window-on-" + second)
+    why = {o: v["why"] for o, v in status(s).items()}
+    print("status: %s" % why)
+    if why != {first: [], second: ["covered"]}:
+        raise Failure("status while %s shows a full-screen window: %s" % (second, why))
+
+    # Another workspace on that output: the window is out of sight, though
+    # the compositor still lists it there, full screen.
+    mark = len(s.file("prismora.out"))
+    s.swaymsg("workspace", "9")
+    await_note(s, moving, mark, second + " on another workspace")
+    moving_pattern(s, second, second + " on another workspace", p)
+    mark = len(s.file("prismora.out"))
+    s.swaymsg('[app_id="foot"]', "focus")  # back to the window's workspace
+    await_note(s, paused, mark, "the pause on " + second + " back on the window's workspace")
+
+    mark = len(s.file("prismora.out"))
+    s.swaymsg('[app_id="foot"]', "fullscreen", "disable")
+    took = [await_note(s, moving, mark, "fullscreen disable")]
+    # The window, tiled alone, still fills the output: the frames drawn
+    # behind it show in the log, not on the screen.
+    wait_until(lambda: len(rate_lines(s, second, mark)) >= 2, "frames on %s behind a tiled window" % second)
+    mark = len(s.file("prismora.out"))
+    s.swaymsg('[app_id="foot"]', "fullscreen", "enable")
+    await_note(s, paused, mark, "fullscreen enable")
+    mark = len(s.file("prismora.out"))
+    stop(foot)
+    took.append(await_note(s, moving, mark, "the window closed"))
+    moving_pattern(s, second, second + " with the window closed", p)
+    s.save(second, second + "-window-closed")
+
+    others = [l for l in notes_since(s, 0) if l not in (paused, moving)]
+    if others:
+        raise Failure("other notes in the log (%s should not pause):\n%s" % (first, "\n".join(others)))
+    if max(took) > 1.0:
+        raise Failure("the pattern took %.2f s to move again" % max(took))
     p.send_signal(signal.SIGTERM)
     expect_status(s, p, 0, "SIGTERM")
 

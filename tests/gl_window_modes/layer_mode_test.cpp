@@ -3,8 +3,8 @@
 // frames only when the compositor asks (the frame callbacks), paced per
 // output on the virtual clock with the drift caught up; input ignored by the
 // wallpaper and ending the saver (a key, a button, the pointer beyond 15
-// pixels from where it entered); and what follows a failed open: the X11
-// form, or a status and one line.
+// pixels from where it entered); outputs under a full-screen window; and
+// what follows a failed open: the X11 form, or a status and one line.
 #include "host/layer_saver.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +35,14 @@ class LayerMode : public ::testing::Test {
     ui::LayerRequest request;
     request.layer = takesInput ? ui::Layer::Overlay : ui::Layer::Background;
     request.takesInput = takesInput;
+    if (saver.Open(request) != ui::LayerResult::Opened) return false;
+    saver.Run();
+    return true;
+  }
+
+  bool OpenOnLayer(layered::LayerSaver& saver, ui::Layer layer) {
+    ui::LayerRequest request;
+    request.layer = layer;
     if (saver.Open(request) != ui::LayerResult::Opened) return false;
     saver.Run();
     return true;
@@ -212,6 +220,52 @@ TEST_F(LayerMode, TheSaverEndsOnPointerTravelOfMoreThanFifteenPixelsAcrossOutput
   ASSERT_TRUE(OpenAndRun(saver, true));
   EXPECT_TRUE(TheLayerWindow().endRequested);
   EXPECT_EQ(TheLayerWindow().eventsPlayed, 7);
+}
+
+// Frame callbacks that keep coming to an output under a full-screen window
+// draw nothing there; the other output goes on, and the window gone, the
+// covered one draws at once with its drift where the timer would have it.
+TEST_F(LayerMode, UnderAFullScreenWindowABackgroundDrawsNothingWhateverTheCallbacks) {
+  TheLayerWindow().script = {{LayerEvent::Sized, 1, 1024, 768}, {LayerEvent::Sized, 2, 800, 600},
+                             {LayerEvent::FullScreen, 2, 1}};
+  for (int i = 0; i < 5; ++i)
+    for (const LayerEvent& e : {Wait(20), LayerEvent{LayerEvent::Shown, 1}, LayerEvent{LayerEvent::Shown, 2}})
+      TheLayerWindow().script.push_back(e);
+  TheLayerWindow().script.push_back({LayerEvent::FullScreen, 2, 0});
+  layered::LayerSaver saver(Choice(), 10000, 1);
+  ASSERT_TRUE(OpenOnLayer(saver, ui::Layer::Background));
+  EXPECT_EQ(TheLayerWindow().paints[1], 6);
+  EXPECT_EQ(TheLayerWindow().paints[2], 2);  // its first frame, then one as the window went
+  EXPECT_EQ(saver.Pictures().at(2).pacing.StepsTaken(), 10);
+  EXPECT_FALSE(saver.Facts(2).covered);
+  // Covered again, it says so in its status, and stays paused while a
+  // command asks for the pause after the window is gone.
+  saver.LayerOutputUnderFullScreen(2, true);
+  EXPECT_TRUE(saver.Facts(2).covered);
+  EXPECT_FALSE(saver.Facts(1).covered);
+  control::OutputSettings paused;
+  paused.algorithm = 7;
+  paused.speed = 25;
+  paused.pausedByRequest = true;
+  saver.ApplySettings(2, paused);
+  saver.LayerOutputUnderFullScreen(2, false);
+  EXPECT_TRUE(saver.Pictures().at(2).pacing.Held());
+  EXPECT_FALSE(saver.Facts(2).covered);
+}
+
+// Known before the output's surface is sized: its picture starts paused. Top
+// and overlay surfaces are above full-screen windows; bottom is below.
+TEST_F(LayerMode, AFullScreenWindowHidesTheBackgroundAndBottomLayersOnly) {
+  for (const ui::Layer layer : {ui::Layer::Background, ui::Layer::Bottom, ui::Layer::Top, ui::Layer::Overlay}) {
+    ui::headless::ResetLayerWindow();
+    TheLayerWindow().script = {{LayerEvent::FullScreen, 1, 1}, {LayerEvent::Sized, 1, 640, 480}, Wait(20),
+                               {LayerEvent::Shown, 1}};
+    layered::LayerSaver saver(Choice(), 10000, 1);
+    ASSERT_TRUE(OpenOnLayer(saver, layer));
+    const bool hidden = ui::FullScreenHides(layer);
+    EXPECT_EQ(TheLayerWindow().paints[1], hidden ? 0 : 2) << ui::LayerName(layer);
+    EXPECT_EQ(saver.Facts(1).covered, hidden) << ui::LayerName(layer);
+  }
 }
 
 TEST_F(LayerMode, AFailedOpenRunsNothing) {
