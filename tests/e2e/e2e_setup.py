@@ -18,6 +18,22 @@ class Failure(Exception):
     pass
 
 
+def run_reported(session, test, output, tail=1500):
+    """Runs test(); a Failure prints FAIL and the last `tail` characters of
+    what output() returns (the program's output). The session is closed
+    either way. The driver's exit status: 0 passed, 1 failed."""
+    try:
+        test()
+    except Failure as e:
+        print("FAIL:", e)
+        print("prismora's output:\n" + output()[-tail:])
+        return 1
+    finally:
+        session.close()
+    print("PASS")
+    return 0
+
+
 def ensure_user(name=USER):
     """The plain user, created when missing. Two test runs may try at once:
     whoever loses the race finds the user there."""

@@ -25,6 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from linux_e2e import (Failure, Session, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
                        start_saver, stop, store_settings, wait_until)
 from wayland_e2e import SwaySession, moving_pattern  # noqa: E402
+from e2e_setup import run_reported  # noqa: E402
 
 PYTHON = "/usr/bin/python3"  # Debian's, which has python3-dbusmock
 RATE = re.compile(r"([0-9.]+) fps: (\d+) frames drawn in ([0-9.]+) s.*drift (\d+) steps in ([0-9.]+) s")
@@ -277,30 +278,12 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     if args.test == "layer":
         s = SwaySession(args)
-        try:
-            test_layer(s)
-        except Failure as e:
-            print("FAIL:", e)
-            print("prismora's output:\n" + s.file("prismora.out")[-1500:])
-            return 1
-        finally:
-            s.close()
-        print("PASS")
-        return 0
+        return run_reported(s, lambda: test_layer(s), lambda: s.file("prismora.out"))
     with XServer() as x:
         s = Session(args, x)
         s.env["XDG_RUNTIME_DIR"] = os.path.join(s.home, "runtime")
         os.mkdir(s.env["XDG_RUNTIME_DIR"], 0o700)
-        try:
-            TESTS[args.test](s, Bus(s))
-        except Failure as e:
-            print("FAIL:", e)
-            print("prismora's output:\n" + s.log("prismora")[-1500:])
-            return 1
-        finally:
-            s.close()
-    print("PASS")
-    return 0
+        return run_reported(s, lambda: TESTS[args.test](s, Bus(s)), lambda: s.log("prismora"))
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_setup import run_reported  # noqa: E402
 from linux_e2e import (HEIGHT, WIDTH, Failure, Session, XServer, alive, changed_fraction, cpu_share,  # noqa: E402
                        stop, wait_until)
 
@@ -105,16 +106,7 @@ def main():
         s.env.pop("WAYLAND_DISPLAY", None)
         s.env["XDG_RUNTIME_DIR"] = os.path.join(s.home, "runtime")
         os.mkdir(s.env["XDG_RUNTIME_DIR"], 0o700)
-        try:
-            test_mode(s, args.test)
-        except Failure as e:
-            print("FAIL:", e)
-            print("prismora's output:\n" + s.log("prismora")[-1500:])
-            return 1
-        finally:
-            s.close()
-    print("PASS")
-    return 0
+        return run_reported(s, lambda: test_mode(s, args.test), lambda: s.log("prismora"))
 
 
 if __name__ == "__main__":

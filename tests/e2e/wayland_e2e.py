@@ -23,7 +23,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_setup import PlainUserHome  # noqa: E402
+from e2e_setup import PlainUserHome, run_reported  # noqa: E402
 from linux_e2e import (DEADLINE, Failure, XServer, alive, changed_fraction, cpu_share, lit_fraction,  # noqa: E402
                        quiet, stop, wait_until)
 
@@ -714,16 +714,7 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     s = SwaySession(args)
-    try:
-        TESTS[args.test](s)
-    except Failure as e:
-        print("FAIL:", e)
-        print("prismora's output:\n" + s.file("prismora.out")[-2000:])
-        return 1
-    finally:
-        s.close()
-    print("PASS")
-    return 0
+    return run_reported(s, lambda: TESTS[args.test](s), lambda: s.file("prismora.out"), tail=2000)
 
 
 if __name__ == "__main__":

@@ -53,6 +53,14 @@ std::vector<BYTE> PowerSetting(const GUID& setting, DWORD state, DWORD length = 
   return bytes;
 }
 
+// A small form whose window the power tests send their messages to.
+ui::FormDesign SmallForm() {
+  ui::FormDesign design;
+  design.clientWidth = 64;
+  design.clientHeight = 48;
+  return design;
+}
+
 void Tell(const ui::Form& form, const std::vector<BYTE>& setting) {
   SendMessageA(reinterpret_cast<HWND>(form.Handle()), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
                reinterpret_cast<LPARAM>(setting.data()));
@@ -87,10 +95,7 @@ TEST(DisplayPower, OnUntilTheSystemSaysOffAndDimmedIsStillOn) {
 // What the system sends the window of a form whose surface asked to be
 // told reaches the surface. Needs a display for the window.
 TEST(DisplayPower, AFormsWindowHearsItAndItsSurfaceIsSeenOnlyWhileOn) {
-  ui::FormDesign design;
-  design.clientWidth = 64;
-  design.clientHeight = 48;
-  ui::Form form(design);
+  ui::Form form(SmallForm());
   if (!form.Handle()) GTEST_SKIP() << "no display: Wine made no window";
   ui::GLSurface surface(form, ui::Rect{0, 0, 64, 48});
   surface.Create(ui::PixelFormat{32, 0});
@@ -148,10 +153,7 @@ TEST(KeyPreview, AnOpenDropDownListTakesEscapeAndTheFormHasItOtherwise) {
 // and short data change nothing, and a wake from sleep reads the status
 // again. Each change is reported once.
 TEST(PowerSource, AFormsWindowFollowsTheSourceAndReadsItAgainAfterSleep) {
-  ui::FormDesign design;
-  design.clientWidth = 64;
-  design.clientHeight = 48;
-  ui::Form form(design);
+  ui::Form form(SmallForm());
   if (!form.Handle()) GTEST_SKIP() << "no display: Wine made no window";
   std::vector<bool> reports;
   auto watch = power::WatchPowerSourceOfWindow(form.Handle(), [&reports](bool onBattery) { reports.push_back(onBattery); });
