@@ -74,12 +74,11 @@ int EmbeddedSaver::Run(uint32_t target) {
     window_->Release();
     return 1;
   }
-  power_ = power::WatchPowerSource({[this](int fd, std::function<void()> ready) { window_->WatchReadable(fd, std::move(ready)); },
-                                    [this](int fd) { window_->StopWatching(fd); }},
-                                   [this](bool onBattery) {
-                                     onBattery_ = onBattery;
-                                     ApplyPower();
-                                   });
+  const steer::LoopWatch loop = steer::LoopWatchOf(*window_);
+  power_ = power::WatchPowerSource({loop.watch, loop.stop}, [this](bool onBattery) {
+    onBattery_ = onBattery;
+    ApplyPower();
+  });
   onBattery_ = power_ && power_->OnBattery();
   ApplyPower();
   live::SetupWindowProjection(width_, height_);
@@ -125,10 +124,9 @@ bool EmbeddedSaver::StartControl() {
   return control_->Start(steer::LoopWatchOf(*window_), instanceName_);
 }
 
-// What a command or the settings file changed, from the next frame on; a
-// new algorithm is swept at once, so that a still pattern shows it too.
-// The window paints nothing meanwhile; the reason is kept for status and
-// the log, and the first frame after brings the drift to its time.
+// Every monitor covered by windows, or some in sight again. The window
+// paints nothing meanwhile; the reason is kept for status and the log, and
+// the first frame after brings the drift to its time.
 void EmbeddedSaver::GLWindowCovered(bool covered) {
   reasons_.Set(live::PauseReason::Covered, covered);
   if (!live::ApplyPauseReasons(reasons_, pacing_)) return;
@@ -136,6 +134,8 @@ void EmbeddedSaver::GLWindowCovered(bool covered) {
   if (!pacing_.Held()) window_->Invalidate();
 }
 
+// What a command or the settings file changed, from the next frame on; a
+// new algorithm is swept at once, so that a still pattern shows it too.
 void EmbeddedSaver::ApplySettings(int, const control::OutputSettings& settings) {
   Gradient::PatternState& s = Gradient::Pattern;
   const bool resweep = s.Algorithm != settings.algorithm;

@@ -69,9 +69,8 @@ bool LayerSaver::StartControl(const EmbeddedOptions& options, const std::string&
 
 void LayerSaver::Run() {
   window_->EndOnTerminationSignals();
-  const power::Loop loop{[this](int fd, std::function<void()> ready) { window_->WatchReadable(fd, std::move(ready)); },
-                         [this](int fd) { window_->StopWatching(fd); }};
-  power_ = power::WatchPowerSource(loop, [this](bool onBattery) {
+  const steer::LoopWatch loop = steer::LoopWatchOf(*window_);
+  power_ = power::WatchPowerSource({loop.watch, loop.stop}, [this](bool onBattery) {
     onBattery_ = onBattery;
     for (auto& [id, picture] : pictures_) ApplyPower(picture);
   });
